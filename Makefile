@@ -1,0 +1,40 @@
+# The two set-up commands of the README: `make run` and `make test`.
+# Both install what is missing first (tools/bootstrap.sh).
+
+BUILD := build
+JOBS ?= $(shell nproc)
+XVFB_DISPLAY ?= :87
+CTEST := ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+.PHONY: all bootstrap linux sanitize win32 win64 test test-linux test-sanitize test-win64 run clean
+
+all: linux win32 win64
+
+bootstrap:
+	@./tools/bootstrap.sh $(BUILD)
+
+linux sanitize win32 win64: bootstrap
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
+
+test-linux: linux
+	$(CTEST) --test-dir $(BUILD)/linux
+
+test-sanitize: sanitize
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  $(CTEST) --test-dir $(BUILD)/sanitize
+
+# The Windows tests run under wine64, inside a private X server so that the
+# window tests have a display.
+test-win64: win64
+	./tools/with-xvfb $(XVFB_DISPLAY) $(CTEST) -j 1 --test-dir $(BUILD)/win64
+
+test: win32 test-linux test-sanitize test-win64
+	@echo "make test: all passed"
+
+# Builds everything, then extracts the icons of our own Windows program.
+run: linux win32
+	./tools/run-default.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)/linux $(BUILD)/sanitize $(BUILD)/win32 $(BUILD)/win64 out

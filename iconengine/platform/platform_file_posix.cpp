@@ -1,0 +1,128 @@
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform_file.h"
+
+namespace brimlet {
+
+namespace {
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+}  // namespace
+
+std::optional<OutputFile> OutputFile::Create(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::nullopt;
+  return OutputFile(fd);
+}
+OutputFile::OutputFile(OutputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+  }
+  return *this;
+}
+OutputFile::~OutputFile() { Close(); }
+void OutputFile::Close() {
+  if (handle_ >= 0) ::close(Fd(handle_));
+  handle_ = -1;
+}
+bool OutputFile::Write(ByteSpan bytes) {
+  if (bytes.empty()) return true;
+  ssize_t written;
+  do {
+    written = ::write(Fd(handle_), bytes.data(), bytes.size());
+  } while (written < 0 && errno == EINTR);
+  return written >= 0 && static_cast<std::size_t>(written) == bytes.size();
+}
+
+std::optional<InputFile> InputFile::Open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return InputFile(fd);
+}
+InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+  }
+  return *this;
+}
+InputFile::~InputFile() { Close(); }
+void InputFile::Close() {
+  if (handle_ >= 0) ::close(Fd(handle_));
+  handle_ = -1;
+}
+std::optional<std::uint32_t> InputFile::Read(std::uint8_t* buffer, std::uint32_t size) {
+  if (size == 0) return 0u;
+  ssize_t got;
+  do {
+    got = ::read(Fd(handle_), buffer, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return std::nullopt;
+  return static_cast<std::uint32_t>(got);
+}
+bool InputFile::ReadExact(std::uint8_t* buffer, std::uint32_t size) {
+  const auto got = Read(buffer, size);
+  return got && *got == size;
+}
+bool InputFile::Seek(std::uint32_t offset) {
+  return ::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+std::optional<std::uint64_t> InputFile::Length() const {
+  struct stat info {};
+  if (::fstat(Fd(handle_), &info) != 0 || info.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<MappedFile> MappedFile::Open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (size > SIZE_MAX) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  if (size == 0) {
+    ::close(fd);
+    return MappedFile(nullptr, 0);
+  }
+  void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (view == MAP_FAILED) return std::nullopt;
+  return MappedFile(view, static_cast<std::size_t>(size));
+}
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : view_(std::exchange(other.view_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    view_ = std::exchange(other.view_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+MappedFile::~MappedFile() { Close(); }
+void MappedFile::Close() {
+  if (view_ != nullptr) ::munmap(const_cast<void*>(view_), size_);
+  view_ = nullptr;
+  size_ = 0;
+}
+
+}  // namespace brimlet

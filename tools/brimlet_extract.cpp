@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::puts("brimlet-extract: not yet");
+  return 2;
+}
