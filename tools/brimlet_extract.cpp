@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -164,10 +165,12 @@ struct Group {
 std::optional<std::vector<Group>> ReadGroups(const std::string& source) {
   std::vector<Group> groups;
   switch (KindOfSource(source)) {
-    case SourceKind::Ico:
-      if (KindOfPath(source) != PathKind::File) return std::nullopt;
-      groups.push_back(Group{"-", brimlet::LoadIcoFile(source)});
+    case SourceKind::Ico: {
+      std::optional<IconSet> set = brimlet::LoadIcoFile(source);
+      if (!set) return std::nullopt;
+      groups.push_back(Group{"-", std::move(set)});
       return groups;
+    }
     case SourceKind::Module: {
       const std::optional<brimlet::Module> module = brimlet::Module::Open(source);
       if (!module) return std::nullopt;
@@ -307,8 +310,10 @@ std::string WriteFailedCause(const std::string& path, const Cause& cause) {
 
 int Extract(const std::string& source, const std::string& folder, bool bitmap) {
   // A first call whose output name selects no writer: it only counts.
+  // An ICO file counts as one group even when it cannot be read; it is read
+  // once here so that such a file is told apart before anything is created.
   const std::int32_t firstCount = brimlet::ExtractFileIcon(source, 0, "count only", 1);
-  if (firstCount == 0) {
+  if (firstCount == 0 || (KindOfSource(source) == SourceKind::Ico && !ReadGroups(source))) {
     std::fprintf(stderr, "brimlet-extract: %s: %s\n", source.c_str(), NoGroupCause(source).c_str());
     return kExitNoIcons;
   }
