@@ -24,6 +24,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The module reader's own EnumResourceNames and FindResource are meant, not
+// the system's macros of those names.
+#undef EnumResourceNames
+#undef FindResource
 #endif
 
 namespace brimlet {
@@ -248,9 +252,11 @@ TEST(ExtractSuffixes, SourceKindIsTheLastThreeCharactersInAnyCase) {
       {"mod.ex", false, 0},              {"icon.ICO", true, 1},             {"iconico", true, 1},
       {"icon.Ico", true, 1},             {"icon.icon", true, 0},
   };
+  int index = 0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const std::string source = dir + "/" + row.name;
+    // A distinct name per row: Windows' file names ignore case.
+    const std::string source = dir + "/" + std::to_string(++index) + row.name;
     CopyFile(row.fromIco ? ico : User32(), source);
     const std::string out = dir + "/out-" + std::to_string(row.count) + ".ico";
     std::remove(out.c_str());
