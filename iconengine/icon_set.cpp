@@ -55,7 +55,7 @@ bool BindFrame(IconFrame* frame) {
   frame->width = frame->header.biWidth;
   frame->height = frame->header.biHeight / 2;
   // Two 16-bit fields of a damaged header can multiply past INT32_MAX: the
-  // product is taken modulo 2^32, as the 32-bit field holds it.
+  // product is formed unsigned and wraps rather than overflowing.
   frame->bitsPerPixel =
       static_cast<std::int32_t>(std::uint32_t{frame->header.biPlanes} * frame->header.biBitCount);
   frame->colorBits = static_cast<std::int64_t>(DibColorBits(frame->header));
