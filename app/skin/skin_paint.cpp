@@ -415,7 +415,10 @@ COLORREF FieldColorOf(HWND window, SkinKind kind) {
 void PaintFieldFrame(const PaintRequest& request) {
   const FrameGeometry geometry = GeometryOf(request.window);
   if (geometry.border <= 0) {
-    return;  // no border, no frame
+    if (request.borderInClient) {
+      FrameSolid(request.dc, geometry.outer, FrameColorOf(request));
+    }
+    return;  // otherwise: no border, no frame
   }
   FrameSolid(request.dc, geometry.outer, FrameColorOf(request));
   if (geometry.border >= 2) {

@@ -17,6 +17,9 @@ struct PaintRequest {
   SkinKind kind;
   const SchemeColors& colors;
   bool hot;  // the mouse is over the control
+  // The control was made with WS_BORDER and draws that border inside its
+  // client area itself (edit fields do this under Wine).
+  bool borderInClient;
 };
 
 // Draws the control by its kind's paint function: the whole client area of

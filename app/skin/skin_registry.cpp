@@ -18,6 +18,7 @@ struct SkinRecord {
   WNDPROC ownProc = nullptr;  // the procedure the window had before
   SkinKind kind = SkinKind::none;
   bool hot = false;
+  bool borderInClient = false;
   // Another procedure was put above ours, so ours could not be taken out:
   // it only passes messages on until the window is destroyed.
   bool detached = false;
@@ -50,7 +51,8 @@ void RedrawWithFrame(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
 }
 
-void Restyle(HWND window) {
+// create: the window's creation data when it is restyled at WM_CREATE.
+void Restyle(HWND window, const CREATESTRUCTW* create) {
   if (window == nullptr || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
     return;
   }
@@ -66,6 +68,10 @@ void Restyle(HWND window) {
   }
   auto record = std::make_unique<SkinRecord>();
   record->kind = kind;
+  if (create != nullptr) {
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    record->borderInClient = (create->style & WS_BORDER) != 0 && (style & WS_BORDER) == 0;
+  }
   SkinRecord& stored = *record;
   Registry().records.emplace(window, std::move(record));
   SetLastError(0);
@@ -95,12 +101,12 @@ void Restore(HWND window) {
 }
 
 BOOL CALLBACK RestyleChild(HWND window, LPARAM /*unused*/) {
-  Restyle(window);
+  Restyle(window, nullptr);
   return TRUE;
 }
 
 BOOL CALLBACK RestyleTopLevel(HWND window, LPARAM /*unused*/) {
-  Restyle(window);
+  Restyle(window, nullptr);
   EnumChildWindows(window, RestyleChild, 0);  // all descendants
   return TRUE;
 }
@@ -109,7 +115,7 @@ LRESULT CALLBACK SkinHookProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (call != nullptr && call->message == WM_CREATE && Registry().scheme != 0) {
-      Restyle(call->hwnd);
+      Restyle(call->hwnd, reinterpret_cast<const CREATESTRUCTW*>(call->lParam));
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -132,7 +138,7 @@ void SwitchOff() {
 void Paint(HWND window, HDC dc, const SkinRecord& record) {
   const SchemeColors* colors = SchemeColorsOf(Registry().scheme);
   if (colors != nullptr) {
-    PaintSkinned(PaintRequest{window, dc, record.kind, *colors, record.hot});
+    PaintSkinned(PaintRequest{window, dc, record.kind, *colors, record.hot, record.borderInClient});
   }
 }
 
@@ -241,7 +247,14 @@ LRESULT HandleDrawnControl(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // itself, then the skin draws the frame over it.
 LRESULT HandleFramedControl(HWND window, UINT message, WPARAM wParam, LPARAM lParam, SkinRecord& record) {
   const WNDPROC ownProc = record.ownProc;
-  const LRESULT result = CallWindowProcW(ownProc, window, message, wParam, lParam);
+  LRESULT result = 0;
+  if (message == WM_PRINT || message == WM_PRINTCLIENT) {
+    // The frame is drawn into the DC as the caller handed it over.
+    const SavedDcState callersState(reinterpret_cast<HDC>(wParam));
+    result = CallWindowProcW(ownProc, window, message, wParam, lParam);
+  } else {
+    result = CallWindowProcW(ownProc, window, message, wParam, lParam);
+  }
   SkinRecord* after = RecordOf(window);
   if (after == nullptr) {
     return result;
