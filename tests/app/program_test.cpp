@@ -120,5 +120,40 @@ TEST(ProgramRunTest, ShowsTheCentredWindowAndEndsWithZeroAfterClose) {
   EXPECT_EQ(exitCode, 0U);
 }
 
+TEST(ProgramFileTest, VersionResourceHoldsTheVersionsAndNames) {
+  const std::string program = test::NativePath(BRIMLET_PROGRAM_PATH);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+  ASSERT_GT(size, 0U);
+  std::string block(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000U);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0U);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000U);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0U);
+  struct Row {
+    const char* name;
+    std::string value;
+  };
+  const std::array<Row, 5> rows = {{
+      {"CompanyName", "Orvelle"},
+      {"ProductName", "Brimlet"},
+      {"FileVersion", "1.0.0.0"},
+      {"ProductVersion", "1.0.0.0"},
+      // 欢迎使用由Orvelle出品的Brimlet。 in GBK
+      {"FileDescription", "\xbb\xb6\xd3\xad\xca\xb9\xd3\xc3\xd3\xc9" "Orvelle" "\xb3\xf6\xc6\xb7\xb5\xc4" "Brimlet" "\xa1\xa3"},
+  }};
+  for (const Row& row : rows) {
+    char* value = nullptr;
+    UINT length = 0;
+    const std::string key = std::string("\\StringFileInfo\\080403a8\\") + row.name;
+    ASSERT_TRUE(VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) << row.name;
+    EXPECT_EQ(std::string(value), row.value) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace brimlet::app
