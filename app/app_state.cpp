@@ -7,7 +7,7 @@ std::int32_t iconCounter = 0;
 
 namespace {
 HWND statusLabel = nullptr;
-}
+}  // namespace
 
 HWND StatusLabel() { return statusLabel; }
 void SetStatusLabel(HWND label) { statusLabel = label; }
