@@ -106,10 +106,12 @@ class StepDropSource final : public IDropSource {
   void HoldKeys() const {
     BYTE keys[256] = {};
     GetKeyboardState(keys);
-    keys[VK_LBUTTON] = 0x80;
-    keys[VK_CONTROL] = (keys_ & MK_CONTROL) != 0 ? 0x80 : 0;
+    constexpr BYTE Down = 0x80;
+    constexpr BYTE Up = 0;
+    keys[VK_LBUTTON] = Down;
+    keys[VK_CONTROL] = (keys_ & MK_CONTROL) != 0 ? Down : Up;
     keys[VK_LCONTROL] = keys[VK_CONTROL];
-    keys[VK_SHIFT] = (keys_ & MK_SHIFT) != 0 ? 0x80 : 0;
+    keys[VK_SHIFT] = (keys_ & MK_SHIFT) != 0 ? Down : Up;
     keys[VK_LSHIFT] = keys[VK_SHIFT];
     SetKeyboardState(keys);
   }
@@ -211,15 +213,6 @@ POINT BrimletProcess::ScreenPoint(const Spot& spot) const {
 }
 
 HWND BrimletProcess::WindowAt(const Spot& spot) const { return WindowFromPoint(ScreenPoint(spot)); }
-
-HWND BrimletProcess::ChildByText(const char* text) const {
-  std::vector<HWND> children;
-  EnumChildWindows(window_, CollectChild, reinterpret_cast<LPARAM>(&children));
-  for (const HWND child : children) {
-    if (TextOf(child) == text) return child;
-  }
-  return nullptr;
-}
 
 DragResult BrimletProcess::Drag(const OfferedData& offered, const Spot& spot, DWORD keys) const {
   DragResult result;

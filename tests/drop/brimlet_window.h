@@ -51,6 +51,9 @@ class BrimletProcess {
   bool Started() const { return window_ != nullptr && label_ != nullptr && extract_ != nullptr && delete_ != nullptr; }
   HWND Window() const { return window_; }
   HWND LabelWindow() const { return label_; }
+  HWND PictureWindow() const { return picture_; }
+  HWND ExtractWindow() const { return extract_; }
+  HWND DeleteWindow() const { return delete_; }
 
   std::string Caption() const;
   // Presses a button and waits until the click has been handled.
@@ -67,7 +70,6 @@ class BrimletProcess {
 
   // Closes the window; true when the program ended with exit code 0.
   bool Close();
-  HWND ChildByText(const char* text) const;
 
  private:
   bool Press(HWND button) const;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
 
 #include "byte_span.h"
 
@@ -85,6 +86,28 @@ std::vector<GroupImages> ModuleGroupImages(const std::string& modulePath) {
     groups.push_back(std::move(images));
   }
   return groups;
+}
+
+ImageBytes AsWrittenInIco(ImageBytes image) {
+  const auto headerSize = ByteSpan(image).u32(0);
+  if (headerSize && *headerSize == 40 && image.size() >= 24) {
+    for (std::size_t i = 20; i < 24; ++i) image[i] = 0;
+  }
+  return image;
+}
+
+std::string CompareIcoWithGroup(const GroupImages& written, const GroupImages& group) {
+  if (written.size() != group.size()) {
+    return "the file holds " + std::to_string(written.size()) + " images, the group " + std::to_string(group.size());
+  }
+  std::string differences;
+  for (std::size_t i = 0; i < group.size(); ++i) {
+    if (written[i] != AsWrittenInIco(group[i])) {
+      differences += "image " + std::to_string(i) + " differs (" + std::to_string(written[i].size()) + " bytes written, " +
+                     std::to_string(group[i].size()) + " stored); ";
+    }
+  }
+  return differences;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {

@@ -20,6 +20,14 @@ std::optional<GroupImages> IcoImages(const std::vector<std::uint8_t>& file);
 // images its directory names, read through LoadLibraryExA as a data file.
 std::vector<GroupImages> ModuleGroupImages(const std::string& modulePath);
 
+// An image as an ICO file holds it: a bitmap image with its size-image field
+// (bytes 20 to 23 of its BITMAPINFOHEADER) written as 0, a PNG image unchanged.
+ImageBytes AsWrittenInIco(ImageBytes image);
+
+// Compares the images of an ICO file with a group's images as an ICO file
+// holds them; empty when they agree, else what differs.
+std::string CompareIcoWithGroup(const GroupImages& written, const GroupImages& group);
+
 // The whole file, or none when it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
