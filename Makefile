@@ -25,9 +25,10 @@ test-sanitize: sanitize
 	  $(CTEST) --test-dir $(BUILD)/sanitize
 
 # The Windows tests run under wine64, inside a private X server so that the
-# window tests have a display.
+# window tests have a display. Wine's own background processes are started
+# first, with their output away from ctest's pipes, and stay for the run.
 test-win64: win64
-	./tools/with-xvfb $(XVFB_DISPLAY) $(CTEST) -j 1 --test-dir $(BUILD)/win64
+	./tools/with-xvfb $(XVFB_DISPLAY) ./tools/with-wine $(CTEST) -j 1 --test-dir $(BUILD)/win64
 
 test: win32 test-linux test-sanitize test-win64
 	@echo "make test: all passed"
