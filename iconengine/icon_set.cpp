@@ -54,7 +54,10 @@ bool BindFrame(IconFrame* frame) {
   frame->header = DibHeader::Read(frame->bytes());
   frame->width = frame->header.biWidth;
   frame->height = frame->header.biHeight / 2;
-  frame->bitsPerPixel = static_cast<std::int32_t>(frame->header.biPlanes) * frame->header.biBitCount;
+  // Two 16-bit fields of a damaged header can multiply past INT32_MAX: the
+  // product is formed unsigned and wraps rather than overflowing.
+  frame->bitsPerPixel =
+      static_cast<std::int32_t>(std::uint32_t{frame->header.biPlanes} * frame->header.biBitCount);
   frame->colorBits = static_cast<std::int64_t>(DibColorBits(frame->header));
   frame->maskBits = frame->colorBits + std::int64_t{DibRowStride(frame->header)} * frame->height;
   return true;
