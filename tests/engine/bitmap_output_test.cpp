@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/dib_fixtures.h"
+#include "support/image_builder.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -22,9 +22,10 @@ namespace brimlet {
 namespace {
 
 using test::Bytes;
-using test::DibSpec;
+using test::DibShape;
 using test::MakeDibFrame;
 using test::MakeFrame;
+using test::Slice;
 
 class RecordingSink final : public ByteSink {
  public:
@@ -42,11 +43,6 @@ class RecordingSink final : public ByteSink {
   std::size_t failAt_;
 };
 
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
-}
-
 Bytes WriteToMemory(const IconFrame& frame) {
   RecordingSink sink;
   EXPECT_TRUE(WriteFrameAsBitmap(frame, sink));
@@ -59,7 +55,7 @@ Bytes WriteToMemory(const IconFrame& frame) {
 
 struct LayoutCase {
   const char* name;
-  DibSpec spec;
+  DibShape shape;
   std::uint32_t bitsOffset;
   std::uint32_t fileSize;
 };
@@ -70,17 +66,17 @@ class BitmapLayoutTable : public testing::TestWithParam<LayoutCase> {};
 // halved), colour table and colour bits; the mask is left out.
 TEST_P(BitmapLayoutTable, FileIsHeaderTableAndColourBits) {
   const LayoutCase& c = GetParam();
-  const IconFrame frame = MakeDibFrame(c.spec);
+  const IconFrame frame = MakeDibFrame(c.shape);
   const Bytes before = frame.imageData;
   const Bytes file = WriteToMemory(frame);
   ASSERT_EQ(file.size(), c.fileSize);
   EXPECT_EQ(file[0], 'B');
   EXPECT_EQ(file[1], 'M');
-  EXPECT_EQ(test::Get32At(file, 2), c.fileSize);
-  EXPECT_EQ(test::Get32At(file, 6), 0u);
-  EXPECT_EQ(test::Get32At(file, 10), c.bitsOffset);
+  EXPECT_EQ(test::GetU32(file, 2), c.fileSize);
+  EXPECT_EQ(test::GetU32(file, 6), 0u);
+  EXPECT_EQ(test::GetU32(file, 10), c.bitsOffset);
   Bytes expected = Slice(frame.imageData, 0, c.fileSize - 14);
-  test::Put32At(expected, 8, static_cast<std::uint32_t>(c.spec.height));
+  test::PutU32(expected, 8, static_cast<std::uint32_t>(c.shape.height));
   EXPECT_EQ(Slice(file, 14, c.fileSize - 14), expected);
   EXPECT_EQ(frame.imageData, before) << "the frame is not changed";
 }
@@ -104,19 +100,19 @@ TEST(BitmapOutput, ThirtyTwoPixelFourBitFileStartsAsKnown) {
   ASSERT_EQ(file.size(), 630u);
   EXPECT_EQ(Slice(file, 0, 14), (Bytes{0x42, 0x4D, 0x76, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x76, 0x00, 0x00, 0x00}));
   EXPECT_EQ(Slice(file, 22, 4), (Bytes{0x20, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(test::Get32At(frame.imageData, 8), 64u);
+  EXPECT_EQ(test::GetU32(frame.imageData, 8), 64u);
 }
 
 TEST(BitmapOutput, OddHeightIsHalvedTowardZero) {
-  Bytes image = test::MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
-  test::Put32At(image, 8, 33);
+  Bytes image = test::BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
+  test::PutU32(image, 8, 33);
   const Bytes file = WriteToMemory(MakeFrame(image));
-  EXPECT_EQ(test::Get32At(file, 22), 16u);
+  EXPECT_EQ(test::GetU32(file, 22), 16u);
   EXPECT_EQ(file.size(), 118u + 8 * 16);
 }
 
 TEST(BitmapOutput, ImageThatHoldsExactlyTheColourBitsIsEnough) {
-  Bytes image = test::MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
+  Bytes image = test::BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
   image.resize(40 + 64 + 8 * 16);
   EXPECT_EQ(WriteToMemory(MakeFrame(image)).size(), 14u + image.size());
 }
@@ -139,27 +135,27 @@ struct RefusedCase {
 
 std::vector<RefusedCase> RefusedFrames() {
   std::vector<RefusedCase> cases;
-  const Bytes sound = test::MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
+  const Bytes sound = test::BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
   Bytes negativeHeight = sound;
-  test::Put32At(negativeHeight, 8, static_cast<std::uint32_t>(-32));
+  test::PutU32(negativeHeight, 8, static_cast<std::uint32_t>(-32));
   cases.push_back({"negativeHeight", negativeHeight});
   Bytes negativeWidth = sound;
-  test::Put32At(negativeWidth, 4, static_cast<std::uint32_t>(-16));
+  test::PutU32(negativeWidth, 4, static_cast<std::uint32_t>(-16));
   cases.push_back({"negativeStride", negativeWidth});
   cases.push_back({"oneByteShort", Slice(sound, 0, 40 + 64 + 8 * 16 - 1)});
   Bytes tall = sound;
-  test::Put32At(tall, 8, 0x7FFFFFFE);
+  test::PutU32(tall, 8, 0x7FFFFFFE);
   cases.push_back({"hugeHeight", tall});
   Bytes wide = sound;
-  test::Put32At(wide, 4, 0x10000000);
+  test::PutU32(wide, 4, 0x10000000);
   cases.push_back({"hugeWidth", wide});
   Bytes bigTable = sound;
-  test::Put32At(bigTable, 32, 0x3FFF);  // 65532 bytes of colour table
+  test::PutU32(bigTable, 32, 0x3FFF);  // 65532 bytes of colour table
   cases.push_back({"bigColourTable", bigTable});
   cases.push_back({"headerOnly", Slice(sound, 0, 40)});
   cases.push_back({"shorterThanHeader", Slice(sound, 0, 39)});
   cases.push_back({"empty", {}});
-  cases.push_back({"png", test::MakePngImage(256, 256, 8, 6)});
+  cases.push_back({"png", test::BuildPngWithHeader(256, 256, 8, 6)});
   return cases;
 }
 
@@ -183,7 +179,7 @@ TEST(BitmapOutput, RefusedFrameLeavesAnExistingFileAlone) {
   const std::string dir = test::FreshTempDir("bitmap_output_existing");
   const std::string path = dir + "/kept.bmp";
   ASSERT_TRUE(test::WriteFileBytes(path, "earlier"));
-  EXPECT_EQ(SaveFrameAsBitmap(path, MakeFrame(test::MakePngImage(48, 48, 8, 6))), 0);
+  EXPECT_EQ(SaveFrameAsBitmap(path, MakeFrame(test::BuildPngWithHeader(48, 48, 8, 6))), 0);
   EXPECT_EQ(test::ReadFileBytes(path), "earlier");
 }
 
@@ -247,7 +243,7 @@ TEST(Clipboard, FrameIsPlacedAsDibWithHalfTheHeight) {
   ASSERT_TRUE(dib.has_value());
   ASSERT_EQ(dib->size(), frame.imageSize()) << "mask bits included";
   Bytes expected = frame.imageData;
-  test::Put32At(expected, 8, 32);
+  test::PutU32(expected, 8, 32);
   EXPECT_EQ(*dib, expected) << "biSizeImage kept";
   EXPECT_FALSE(ClipboardBytes(CF_TEXT).has_value()) << "the clipboard was emptied first";
 }
@@ -261,17 +257,17 @@ TEST(Clipboard, EmptyOrShortImageLeavesTheClipboardEmpty) {
   }
   // Twelve bytes hold biHeight.
   Bytes twelve(12, 0);
-  test::Put32At(twelve, 8, 64);
+  test::PutU32(twelve, 8, 64);
   EXPECT_EQ(CopyFrameToClipboard(MakeFrame(twelve)), 1);
   const auto dib = ClipboardBytes(CF_DIB);
   ASSERT_TRUE(dib.has_value());
   ASSERT_EQ(dib->size(), 12u);
-  EXPECT_EQ(test::Get32At(*dib, 8), 32u);
+  EXPECT_EQ(test::GetU32(*dib, 8), 32u);
 }
 
 TEST(Clipboard, PngFrameLeavesTheClipboardAlone) {
   PutText("earlier");
-  EXPECT_EQ(CopyFrameToClipboard(MakeFrame(test::MakePngImage(256, 256, 8, 6))), 0);
+  EXPECT_EQ(CopyFrameToClipboard(MakeFrame(test::BuildPngWithHeader(256, 256, 8, 6))), 0);
   const auto text = ClipboardBytes(CF_TEXT);
   ASSERT_TRUE(text.has_value());
   EXPECT_STREQ(reinterpret_cast<const char*>(text->data()), "earlier");
@@ -331,7 +327,7 @@ std::string Identify(const std::string& path) {
 TEST(BitmapOutput, ImageMagickReadsTheWrittenFiles) {
   const std::string dir = test::FreshTempDir("bitmap_output_identify");
   const struct {
-    DibSpec spec;
+    DibShape shape;
     const char* expected;
   } cases[] = {
       {{.width = 32, .height = 32, .bitCount = 4}, "32 32 4"},
@@ -341,9 +337,9 @@ TEST(BitmapOutput, ImageMagickReadsTheWrittenFiles) {
       {{.width = 20, .height = 20, .bitCount = 24}, "20 20 8"},
   };
   for (const auto& c : cases) {
-    const std::string path = dir + "/" + std::to_string(c.spec.width) + "_" + std::to_string(c.spec.bitCount) + ".bmp";
+    const std::string path = dir + "/" + std::to_string(c.shape.width) + "_" + std::to_string(c.shape.bitCount) + ".bmp";
     SCOPED_TRACE(path);
-    ASSERT_EQ(SaveFrameAsBitmap(path, MakeDibFrame(c.spec)), 1);
+    ASSERT_EQ(SaveFrameAsBitmap(path, MakeDibFrame(c.shape)), 1);
     EXPECT_EQ(Identify(path), c.expected);
   }
 }

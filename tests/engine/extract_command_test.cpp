@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "bitmap_output.h"
-#include "dib_fixtures.h"
 #include "ico_reader.h"
 #include "ico_writer.h"
 #include "module_file.h"
@@ -68,7 +67,7 @@ std::vector<std::pair<ResourceName, IconSet>> GroupsOf(const std::string& path) 
 // An image as the ICO writer stores it: biSizeImage cleared in bitmap images.
 Bytes AsWritten(const IconFrame& frame) {
   Bytes bytes = frame.imageData;
-  if (!frame.isPng() && bytes.size() >= 24) test::Put32At(bytes, DibHeader::kSizeImageOffset, 0);
+  if (!frame.isPng() && bytes.size() >= 24) test::PutU32(bytes, DibHeader::kSizeImageOffset, 0);
   return bytes;
 }
 
@@ -94,7 +93,7 @@ IconSet ThreeImageSet() {
   std::vector<IconFrame> frames;
   frames.push_back(MakeDibFrame({.width = 32, .height = 32, .bitCount = 4, .sizeImage = 640, .seed = 1}));
   frames.push_back(MakeDibFrame({.width = 16, .height = 16, .bitCount = 8, .seed = 2}));
-  frames.push_back(MakeFrame(test::MakePngImage(256, 256, 8, 6)));
+  frames.push_back(MakeFrame(test::BuildPngWithHeader(256, 256, 8, 6)));
   return MakeSet(std::move(frames));
 }
 
@@ -105,8 +104,8 @@ std::string BitmapOf(const IconFrame& frame) {
 }
 
 // The 40-byte header of an image, without its bitmaps.
-Bytes HeaderOnly(const test::DibSpec& spec) {
-  Bytes image = test::MakeDibImage(spec);
+Bytes HeaderOnly(const test::DibShape& shape) {
+  Bytes image = test::BuildIconImage(shape);
   image.resize(40);
   return image;
 }
@@ -524,7 +523,7 @@ TEST(ExtractFromIco, FirstImageWithoutABitmapWritesNoBmp) {
     const char* name;
     IconFrame first;
   } rows[] = {
-      {"png", MakeFrame(test::MakePngImage(48, 48, 8, 6))},
+      {"png", MakeFrame(test::BuildPngWithHeader(48, 48, 8, 6))},
       {"header only", MakeFrame(HeaderOnly({.width = 32, .height = 32}))},
   };
   for (const auto& row : rows) {
@@ -667,7 +666,7 @@ TEST(ExtractToClipboard, FirstImageOfAModuleGroup) {
   const std::optional<Bytes> dib = ClipboardDib();
   ASSERT_TRUE(dib.has_value());
   Bytes expected = groups[1].second.frames[0].imageData;
-  test::Put32At(expected, 8, 32);  // 32 x 32: biHeight 64 halved
+  test::PutU32(expected, 8, 32);  // 32 x 32: biHeight 64 halved
   ASSERT_GE(dib->size(), expected.size());
   EXPECT_EQ(Bytes(dib->begin(), dib->begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
 #endif
@@ -685,7 +684,7 @@ TEST(ExtractToClipboard, FirstImageWithItsHeightHalved) {
   const std::optional<Bytes> dib = ClipboardDib();
   ASSERT_TRUE(dib.has_value());
   Bytes expected = AsWritten(set.frames[0]);  // the frame as the ICO source holds it
-  test::Put32At(expected, 8, 32);
+  test::PutU32(expected, 8, 32);
   ASSERT_GE(dib->size(), expected.size());  // a global block may be rounded up
   EXPECT_EQ(Bytes(dib->begin(), dib->begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
 #endif

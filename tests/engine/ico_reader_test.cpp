@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dib_fixtures.h"
 #include "ico_writer.h"
+#include "support/image_builder.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -44,8 +44,8 @@ namespace brimlet {
 namespace {
 
 using test::Bytes;
-using test::DibSpec;
-using test::MakeDibImage;
+using test::DibShape;
+using test::BuildIconImage;
 
 struct Entry {
   std::uint32_t size;
@@ -101,8 +101,8 @@ TEST_F(IcoReader, EmptyIconFileGivesASetWithoutFrames) {
 }
 
 TEST_F(IcoReader, ReadsEachImageAtItsOffsetAndBindsIt) {
-  const Bytes small = MakeDibImage({.width = 16, .height = 16, .bitCount = 4, .seed = 1});
-  const Bytes large = MakeDibImage({.width = 32, .height = 32, .bitCount = 8, .sizeImage = 1024, .seed = 2});
+  const Bytes small = BuildIconImage({.width = 16, .height = 16, .bitCount = 4, .seed = 1});
+  const Bytes large = BuildIconImage({.width = 32, .height = 32, .bitCount = 8, .sizeImage = 1024, .seed = 2});
   const auto smallSize = static_cast<std::uint32_t>(small.size());
   const auto largeSize = static_cast<std::uint32_t>(large.size());
   Bytes file = IcoHead(0, 1, 2, {{smallSize, 38}, {largeSize, 38 + smallSize}});
@@ -155,7 +155,7 @@ TEST_F(IcoReader, HeaderReadsThreeFieldsFromTheStart) {
 }
 
 TEST_F(IcoReader, CutDirectoryIsRefused) {
-  const Bytes image = MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
+  const Bytes image = BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
   Bytes whole = IcoHead(0, 1, 2, {{296, 38}, {296, 38}});
   PlaceAt(whole, 38, image);
   ASSERT_TRUE(LoadIcoFile(Put("whole.ico", whole)).has_value());
@@ -167,7 +167,7 @@ TEST_F(IcoReader, CutDirectoryIsRefused) {
 }
 
 TEST_F(IcoReader, ImagesOutsideTheFileAreRefused) {
-  const Bytes image = MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
+  const Bytes image = BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
   struct Case {
     const char* name;
     Entry second;
@@ -204,8 +204,8 @@ TEST_F(IcoReader, HugeClaimFailsWithoutAllocating) {
 }
 
 TEST_F(IcoReader, ImagesStoredInReverseOrderComeInDirectoryOrder) {
-  const Bytes first = MakeDibImage({.width = 16, .height = 16, .bitCount = 4, .seed = 5});
-  const Bytes second = MakeDibImage({.width = 16, .height = 16, .bitCount = 4, .seed = 6});
+  const Bytes first = BuildIconImage({.width = 16, .height = 16, .bitCount = 4, .seed = 5});
+  const Bytes second = BuildIconImage({.width = 16, .height = 16, .bitCount = 4, .seed = 6});
   Bytes file = IcoHead(0, 1, 2, {{296, 38 + 296}, {296, 38}});
   PlaceAt(file, 38, second);
   PlaceAt(file, 38 + 296, first);
@@ -216,7 +216,7 @@ TEST_F(IcoReader, ImagesStoredInReverseOrderComeInDirectoryOrder) {
 }
 
 TEST_F(IcoReader, EntriesNamingTheSameBytesGetTheirOwnCopies) {
-  const Bytes image = MakeDibImage({.width = 16, .height = 16, .bitCount = 4});
+  const Bytes image = BuildIconImage({.width = 16, .height = 16, .bitCount = 4});
   Bytes file = IcoHead(0, 1, 2, {{296, 38}, {296, 38}});
   PlaceAt(file, 38, image);
   auto set = LoadIcoFile(Put("shared.ico", file));
@@ -227,7 +227,7 @@ TEST_F(IcoReader, EntriesNamingTheSameBytesGetTheirOwnCopies) {
 }
 
 TEST_F(IcoReader, FramesTakeTheImagesValuesNotTheDirectorys) {
-  const Bytes image = MakeDibImage({.width = 256, .height = 256, .bitCount = 32});
+  const Bytes image = BuildIconImage({.width = 256, .height = 256, .bitCount = 32});
   const auto size = static_cast<std::uint32_t>(image.size());
   Bytes file = IcoHead(0, 1, 1, {{size, 22, 0, 0, 16, 3, 4}});
   PlaceAt(file, 22, image);
@@ -240,7 +240,7 @@ TEST_F(IcoReader, FramesTakeTheImagesValuesNotTheDirectorys) {
 
 TEST_F(IcoReader, ShortAndForeignImagesAreReadUnchanged) {
   const Bytes tiny = {1, 2, 3, 4, 5};
-  const Bytes png = test::MakePngImage(256, 256, 8, 6);
+  const Bytes png = test::BuildPngWithHeader(256, 256, 8, 6);
   const auto pngSize = static_cast<std::uint32_t>(png.size());
   Bytes file = IcoHead(0, 1, 3, {{0, 54}, {5, 54}, {pngSize, 59}});
   PlaceAt(file, 54, tiny);
@@ -303,8 +303,8 @@ std::vector<Bytes> ImagesOf(const Bytes& file) {
   if (file.size() < 6) return images;
   const std::size_t count = file[4] | std::size_t{file[5]} << 8;
   for (std::size_t i = 0; i < count && 6 + 16 * (i + 1) <= file.size(); ++i) {
-    const std::uint32_t size = test::Get32At(file, 6 + 16 * i + 8);
-    const std::uint32_t offset = test::Get32At(file, 6 + 16 * i + 12);
+    const std::uint32_t size = test::GetU32(file, 6 + 16 * i + 8);
+    const std::uint32_t offset = test::GetU32(file, 6 + 16 * i + 12);
     if (std::uint64_t{offset} + size > file.size()) return {};
     const auto begin = file.begin() + static_cast<std::ptrdiff_t>(offset);
     images.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(size));
@@ -351,7 +351,7 @@ TEST_F(IcoReader, RealFilesSurviveReadingAndWritingAgain) {
       if (IsPng(expected)) {
         ++pngImages;
       } else if (expected.size() >= 24) {
-        test::Put32At(expected, 20, 0);
+        test::PutU32(expected, 20, 0);
       }
       EXPECT_EQ(written[i], expected) << i;
     }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dib_fixtures.h"
 #include "ico_reader.h"
+#include "support/image_builder.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -18,10 +18,11 @@ namespace brimlet {
 namespace {
 
 using test::Bytes;
-using test::DibSpec;
+using test::DibShape;
 using test::MakeDibFrame;
 using test::MakeFrame;
 using test::MakeSet;
+using test::Slice;
 
 // Records every write, and fails the one numbered failAt (from 1) and any
 // after it, so the tests see where the writer stops.
@@ -45,11 +46,6 @@ Bytes WriteToMemory(const IconSet& set) {
   MemorySink sink;
   EXPECT_TRUE(WriteIcoFile(set, sink));
   return sink.bytes();
-}
-
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
 }
 
 IconSet TwoFourBitFrames() {
@@ -119,14 +115,14 @@ TEST(IcoWriter, ImageOffsetsFollowTheDirectory) {
   // Every entry carries the offset where its image really lies.
   const Bytes file = WriteToMemory(set);
   for (std::size_t i = 0; i < set.frames.size(); ++i) {
-    EXPECT_EQ(test::Get32At(file, 6 + 16 * i + 12), IcoImageOffset(set, i));
+    EXPECT_EQ(test::GetU32(file, 6 + 16 * i + 12), IcoImageOffset(set, i));
   }
   EXPECT_EQ(file.size(), IcoImageOffset(set, 3));
 }
 
 struct EntryCase {
   const char* name;
-  DibSpec spec;
+  DibShape shape;
   std::uint8_t width, height, colorCount;
   std::uint16_t planes, bitCount;
 };
@@ -135,7 +131,7 @@ class IcoEntryTable : public testing::TestWithParam<EntryCase> {};
 
 TEST_P(IcoEntryTable, EntryComesFromTheImageHeader) {
   const EntryCase& c = GetParam();
-  const IconFrame frame = MakeDibFrame(c.spec);
+  const IconFrame frame = MakeDibFrame(c.shape);
   const auto entry = IcoEntryFor(frame, 0x01020304u);
   EXPECT_EQ(entry[0], c.width);
   EXPECT_EQ(entry[1], c.height);
@@ -144,8 +140,8 @@ TEST_P(IcoEntryTable, EntryComesFromTheImageHeader) {
   EXPECT_EQ(entry[4] | entry[5] << 8, c.planes);
   EXPECT_EQ(entry[6] | entry[7] << 8, c.bitCount);
   const Bytes bytes(entry.begin(), entry.end());
-  EXPECT_EQ(test::Get32At(bytes, 8), frame.imageSize());
-  EXPECT_EQ(test::Get32At(bytes, 12), 0x01020304u);
+  EXPECT_EQ(test::GetU32(bytes, 8), frame.imageSize());
+  EXPECT_EQ(test::GetU32(bytes, 12), 0x01020304u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,9 +161,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IcoWriter, DamagedDepthFieldsAreCopiedAsTheyAre) {
   Bytes header(40, 0);
-  test::Put32At(header, 0, 40);
-  test::Put16At(header, 12, 0xFFFF);
-  test::Put16At(header, 14, 0xFFFF);
+  test::PutU32(header, 0, 40);
+  test::PutU16(header, 12, 0xFFFF);
+  test::PutU16(header, 14, 0xFFFF);
   const auto entry = IcoEntryFor(MakeFrame(header), 22);
   EXPECT_EQ(entry[2], 0) << "planes x bit count is far above 8";
   EXPECT_EQ(Bytes(entry.begin() + 4, entry.begin() + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
@@ -183,12 +179,12 @@ TEST(IcoWriter, SizeImageIsWrittenAsZeroAndTheFrameKeepsIt) {
     SCOPED_TRACE(i);
     const Bytes& original = i == 0 ? before0 : before1;
     Bytes expected = original;
-    test::Put32At(expected, 20, 0);
+    test::PutU32(expected, 20, 0);
     EXPECT_EQ(Slice(file, IcoImageOffset(set, i), original.size()), expected);
   }
   EXPECT_EQ(set.frames[0].imageData, before0);
   EXPECT_EQ(set.frames[1].imageData, before1);
-  EXPECT_EQ(test::Get32At(set.frames[1].imageData, 20), 0xDEADBEEFu);
+  EXPECT_EQ(test::GetU32(set.frames[1].imageData, 20), 0xDEADBEEFu);
 }
 
 TEST(IcoWriter, ImagesTooShortForTheSizeFieldAreWrittenUnchanged) {
@@ -200,12 +196,12 @@ TEST(IcoWriter, ImagesTooShortForTheSizeFieldAreWrittenUnchanged) {
     const Bytes file = WriteToMemory(set);
     ASSERT_EQ(file.size(), 22 + size);
     EXPECT_EQ(Slice(file, 22, size), image);
-    EXPECT_EQ(test::Get32At(file, 6 + 8), size);
+    EXPECT_EQ(test::GetU32(file, 6 + 8), size);
   }
   // 24 bytes hold the field: it is cleared, nothing else changes.
   Bytes image(24, 0x77);
   const Bytes file = WriteToMemory(MakeSet({MakeFrame(image)}));
-  test::Put32At(image, 20, 0);
+  test::PutU32(image, 20, 0);
   EXPECT_EQ(Slice(file, 22, 24), image);
 }
 
@@ -221,7 +217,7 @@ class PngEntryTable : public testing::TestWithParam<PngCase> {};
 
 TEST_P(PngEntryTable, EntryComesFromTheHeaderChunkAndBytesStay) {
   const PngCase& c = GetParam();
-  const Bytes png = test::MakePngImage(c.width, c.height, c.bitDepth, c.colorType);
+  const Bytes png = test::BuildPngWithHeader(c.width, c.height, c.bitDepth, c.colorType);
   const IconSet set = MakeSet({MakeFrame(png)});
   const Bytes file = WriteToMemory(set);
   ASSERT_EQ(file.size(), 22 + png.size());
@@ -231,8 +227,8 @@ TEST_P(PngEntryTable, EntryComesFromTheHeaderChunkAndBytesStay) {
   EXPECT_EQ(file[9], 0);
   EXPECT_EQ(file[10] | file[11] << 8, 1) << "planes";
   EXPECT_EQ(file[12] | file[13] << 8, c.bitCount);
-  EXPECT_EQ(test::Get32At(file, 14), png.size());
-  EXPECT_EQ(test::Get32At(file, 18), 22u);
+  EXPECT_EQ(test::GetU32(file, 14), png.size());
+  EXPECT_EQ(test::GetU32(file, 18), 22u);
   EXPECT_EQ(Slice(file, 22, png.size()), png) << "the PNG's own height at bytes 20-23 stays";
 }
 
@@ -249,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<PngCase>& row) { return std::string(row.param.name); });
 
 TEST(IcoWriter, TruncatedPngGetsAnEntryThatClaimsNothing) {
-  const Bytes png = test::MakePngImage(48, 48, 8, 6);
+  const Bytes png = test::BuildPngWithHeader(48, 48, 8, 6);
   Bytes notIhdr = png;
   notIhdr[12] = 'i';
   for (const Bytes& image : {Slice(png, 0, 8), Slice(png, 0, 20), Slice(png, 0, 25), notIhdr}) {
@@ -257,7 +253,7 @@ TEST(IcoWriter, TruncatedPngGetsAnEntryThatClaimsNothing) {
     const Bytes file = WriteToMemory(MakeSet({MakeFrame(image)}));
     ASSERT_EQ(file.size(), 22 + image.size());
     EXPECT_EQ(Slice(file, 6, 8), (Bytes{0, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(test::Get32At(file, 14), image.size());
+    EXPECT_EQ(test::GetU32(file, 14), image.size());
     EXPECT_EQ(Slice(file, 22, image.size()), image);
   }
   // 26 bytes hold the whole of width, height, depth and colour type.
@@ -266,12 +262,12 @@ TEST(IcoWriter, TruncatedPngGetsAnEntryThatClaimsNothing) {
 }
 
 TEST(IcoWriter, MixedBitmapAndPngSet) {
-  const Bytes png = test::MakePngImage(256, 256, 8, 6);
+  const Bytes png = test::BuildPngWithHeader(256, 256, 8, 6);
   const IconSet set = MakeSet({MakeDibFrame({.width = 32, .height = 32, .bitCount = 32, .sizeImage = 4096}),
                                MakeFrame(png)});
   const Bytes file = WriteToMemory(set);
   EXPECT_EQ(Slice(file, IcoImageOffset(set, 1), png.size()), png);
-  EXPECT_EQ(test::Get32At(file, IcoImageOffset(set, 0) + 20), 0u);
+  EXPECT_EQ(test::GetU32(file, IcoImageOffset(set, 0) + 20), 0u);
   EXPECT_EQ(file.size(), IcoImageOffset(set, 2));
 }
 
@@ -310,7 +306,7 @@ TEST_F(IcoFileOutput, MissingFolderWritesNothing) {
 TEST_F(IcoFileOutput, ReadingBackGivesTheFramesWithSizeImageCleared) {
   const IconSet set = MakeSet({MakeDibFrame({.width = 16, .height = 16, .bitCount = 1, .sizeImage = 64, .seed = 3}),
                                MakeDibFrame({.width = 48, .height = 48, .bitCount = 8, .sizeImage = 2304, .seed = 4}),
-                               MakeFrame(test::MakePngImage(256, 256, 8, 6))});
+                               MakeFrame(test::BuildPngWithHeader(256, 256, 8, 6))});
   const std::string path = dir_ + "/back.ico";
   ASSERT_TRUE(SaveIcoFile(set, path));
   const auto back = LoadIcoFile(path);
@@ -319,7 +315,7 @@ TEST_F(IcoFileOutput, ReadingBackGivesTheFramesWithSizeImageCleared) {
   for (std::size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     Bytes expected = set.frames[i].imageData;
-    if (!set.frames[i].isPng()) test::Put32At(expected, 20, 0);
+    if (!set.frames[i].isPng()) test::PutU32(expected, 20, 0);
     EXPECT_EQ(back->frames[i].imageData, expected);
     EXPECT_EQ(back->frames[i].width, set.frames[i].width);
     EXPECT_EQ(back->frames[i].height, set.frames[i].height);
@@ -352,7 +348,7 @@ TEST_F(IcoFileOutput, IcotoolListsTheWrittenImages) {
   const std::string path = dir_ + "/listed.ico";
   IconSet set = TwoFourBitFrames();
   set.frames.push_back(MakeDibFrame({.width = 48, .height = 48, .bitCount = 32}));
-  set.frames.push_back(MakeFrame(test::MakePngImage(256, 256, 8, 6)));
+  set.frames.push_back(MakeFrame(test::BuildPngWithHeader(256, 256, 8, 6)));
   ASSERT_TRUE(SaveIcoFile(set, path));
   EXPECT_EQ(IcotoolList(path),
             "--icon --index=1 --width=16 --height=16 --bit-depth=4 --palette-size=16\n"

@@ -1,18 +1,32 @@
 #include "support/image_builder.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 namespace brimlet::test {
 
 namespace {
 
-std::size_t RowBytes(std::int32_t width, std::uint16_t bitCount) {
-  const auto bits = static_cast<std::size_t>(width) * bitCount;
+std::size_t RowBytes(std::int32_t width, std::size_t bitsPerPixel) {
+  const auto bits = static_cast<std::size_t>(width) * bitsPerPixel;
   return (bits + 31) / 32 * 4;
 }
 
 std::size_t PaletteEntries(std::uint16_t bitCount) {
   return bitCount <= 8 ? std::size_t{1} << bitCount : 0;
+}
+
+// A shape's colour table: clrUsed entries when set, else those of the depths
+// with a table (1, 4 and 8 bits); any other depth has none.
+std::size_t ShapePaletteEntries(const DibShape& shape) {
+  if (shape.clrUsed != 0) return shape.clrUsed;
+  switch (shape.bitCount) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+  }
 }
 
 void AppendU32BigEndian(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
@@ -72,6 +86,25 @@ std::vector<std::uint8_t> BuildIconImage(std::int32_t width, std::int32_t height
   return image;
 }
 
+std::vector<std::uint8_t> BuildIconImage(const DibShape& shape) {
+  const std::size_t paletteEntries = ShapePaletteEntries(shape);
+  const auto rows = static_cast<std::size_t>(shape.height);
+  const std::size_t colorBytes = RowBytes(shape.width, std::size_t{shape.bitCount} * shape.planes) * rows;
+  const std::size_t maskBytes = RowBytes(shape.width, 1) * rows;
+  const std::size_t size = 40 + 4 * paletteEntries + colorBytes + maskBytes;
+  std::vector<std::uint8_t> image(size);
+  for (std::size_t i = 40; i < size; ++i) image[i] = static_cast<std::uint8_t>(i * 7 + shape.seed * 31 + (i >> 8));
+  PutU32(image, 0, 40);
+  PutU32(image, 4, static_cast<std::uint32_t>(shape.width));
+  PutU32(image, 8, static_cast<std::uint32_t>(2 * shape.height));
+  PutU16(image, 12, shape.planes);
+  PutU16(image, 14, shape.bitCount);
+  PutU32(image, 16, 0);  // BI_RGB
+  PutU32(image, 20, shape.sizeImage);
+  PutU32(image, 32, shape.clrUsed);
+  return image;
+}
+
 std::vector<std::uint8_t> BuildPngImage(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
   std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
@@ -112,6 +145,36 @@ std::vector<std::uint8_t> BuildPngImage(std::uint32_t width, std::uint32_t heigh
   return png;
 }
 
+std::vector<std::uint8_t> BuildPngWithHeader(std::uint32_t width, std::uint32_t height, std::uint8_t bitDepth,
+                                             std::uint8_t colorType) {
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<std::uint8_t> header;
+  AppendU32BigEndian(header, width);
+  AppendU32BigEndian(header, height);
+  header.insert(header.end(), {bitDepth, colorType, 0, 0, 0});  // deflate, no filter set, no interlace
+  AppendChunk(png, "IHDR", header);
+  std::vector<std::uint8_t> filler(37);
+  for (std::size_t i = 0; i < filler.size(); ++i) filler[i] = static_cast<std::uint8_t>(0x55 ^ i);
+  AppendChunk(png, "IDAT", filler);
+  AppendChunk(png, "IEND", {});
+  return png;
+}
+
+IconFrame MakeFrame(Bytes bytes) {
+  IconFrame frame;
+  frame.imageData = std::move(bytes);
+  BindFrame(&frame);
+  return frame;
+}
+
+IconFrame MakeDibFrame(const DibShape& shape) { return MakeFrame(BuildIconImage(shape)); }
+
+IconSet MakeSet(std::vector<IconFrame> frames) {
+  IconSet set;
+  set.frames = std::move(frames);
+  return set;
+}
+
 void PutU16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
   bytes.at(offset) = static_cast<std::uint8_t>(value);
   bytes.at(offset + 1) = static_cast<std::uint8_t>(value >> 8);
@@ -129,5 +192,20 @@ void AppendU16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
 void AppendU32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
+
+std::uint32_t GetU32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes.at(offset + i)} << (8 * i);
+  return value;
+}
+
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
+  if (from > bytes.size() || length > bytes.size() - from) throw std::out_of_range("Slice past the end of the bytes");
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
+}
+
+std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 }  // namespace brimlet::test
