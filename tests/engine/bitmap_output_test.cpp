@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/image_builder.h"
+#include "support/recording_sink.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -25,23 +26,8 @@ using test::Bytes;
 using test::DibShape;
 using test::MakeDibFrame;
 using test::MakeFrame;
+using test::RecordingSink;
 using test::Slice;
-
-class RecordingSink final : public ByteSink {
- public:
-  explicit RecordingSink(std::size_t failAt = 0) : failAt_(failAt) {}
-  bool Write(ByteSpan bytes) override {
-    sizes.push_back(bytes.size());
-    if (failAt_ != 0 && sizes.size() >= failAt_) return false;
-    written.insert(written.end(), bytes.data(), bytes.data() + bytes.size());
-    return true;
-  }
-  std::vector<std::size_t> sizes;
-  Bytes written;
-
- private:
-  std::size_t failAt_;
-};
 
 Bytes WriteToMemory(const IconFrame& frame) {
   RecordingSink sink;

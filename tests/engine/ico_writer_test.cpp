@@ -8,6 +8,7 @@
 
 #include "ico_reader.h"
 #include "support/image_builder.h"
+#include "support/recording_sink.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -22,25 +23,8 @@ using test::DibShape;
 using test::MakeDibFrame;
 using test::MakeFrame;
 using test::MakeSet;
+using test::RecordingSink;
 using test::Slice;
-
-// Records every write, and fails the one numbered failAt (from 1) and any
-// after it, so the tests see where the writer stops.
-class RecordingSink final : public ByteSink {
- public:
-  explicit RecordingSink(std::size_t failAt = 0) : failAt_(failAt) {}
-  bool Write(ByteSpan bytes) override {
-    sizes.push_back(bytes.size());
-    if (failAt_ != 0 && sizes.size() >= failAt_) return false;
-    written.insert(written.end(), bytes.data(), bytes.data() + bytes.size());
-    return true;
-  }
-  std::vector<std::size_t> sizes;
-  Bytes written;
-
- private:
-  std::size_t failAt_;
-};
 
 Bytes WriteToMemory(const IconSet& set) {
   MemorySink sink;
