@@ -273,36 +273,53 @@ const GradientPair& BoxFace(const PaintRequest& request) {
   return request.hot ? request.colors.hotBoxFace : request.colors.boxFace;
 }
 
-void PaintCheckBox(const PaintRequest& request) {
-  HWND window = request.window;
+// The square of a check box: framed, filled, and ticked or half filled by
+// the check state.
+void DrawCheckSquare(const PaintRequest& request, const RECT& box, COLORREF border, COLORREF mark) {
   HDC dc = request.dc;
-  RECT client{};
-  GetClientRect(window, &client);
-  FillRect(dc, &client, BackgroundBrush(window, dc, WM_CTLCOLORSTATIC));
-  const COLORREF textColor = GetTextColor(dc);
-  const bool disabled = IsDisabled(window);
-  const BoxLayout layout = LayoutBox(window);
-
-  FrameSolid(dc, layout.box, disabled ? DisabledFrameColor() : request.colors.boxBorder);
-  FillGradient(dc, Inset(layout.box, 1), BoxFace(request));
-  const COLORREF mark = disabled ? GetSysColor(COLOR_GRAYTEXT) : request.colors.mark;
-  const auto check = SendMessageW(window, BM_GETCHECK, 0, 0);
+  FrameSolid(dc, box, border);
+  FillGradient(dc, Inset(box, 1), BoxFace(request));
+  const auto check = SendMessageW(request.window, BM_GETCHECK, 0, 0);
   if (check == BST_CHECKED) {
     UniquePen pen(CreatePen(PS_SOLID, 1, mark));
     SelectedObject selectedPen(dc, pen.get());
-    const int x = layout.box.left;
-    const int y = layout.box.top;
+    const int x = box.left;
+    const int y = box.top;
     for (int row = 0; row < 3; ++row) {
       const std::array<POINT, 3> stroke = {{{x + 3, y + 5 + row}, {x + 5, y + 7 + row}, {x + 10, y + 2 + row}}};
       Polyline(dc, stroke.data(), static_cast<int>(stroke.size()));
     }
   } else if (check == BST_INDETERMINATE) {
-    FillSolid(dc, Inset(layout.box, 3), Mix(mark, RGB(255, 255, 255)));
+    FillSolid(dc, Inset(box, 3), Mix(mark, RGB(255, 255, 255)));
   }
-  DrawBoxCaption(dc, window, layout.text, textColor);
 }
 
-void PaintRadioButton(const PaintRequest& request) {
+// The circle of a radio button, with a dot when it is checked.
+void DrawRadioCircle(const PaintRequest& request, const RECT& box, COLORREF border, COLORREF mark) {
+  HDC dc = request.dc;
+  const GradientPair& face = BoxFace(request);
+  {
+    UniquePen pen(CreatePen(PS_SOLID, 1, border));
+    UniqueBrush brush(CreateSolidBrush(Mix(face.top, face.bottom)));
+    SelectedObject selectedPen(dc, pen.get());
+    SelectedObject selectedBrush(dc, brush.get());
+    Ellipse(dc, box.left, box.top, box.right, box.bottom);
+  }
+  if (IsChecked(request.window)) {
+    UniquePen pen(CreatePen(PS_SOLID, 1, mark));
+    UniqueBrush brush(CreateSolidBrush(mark));
+    SelectedObject selectedPen(dc, pen.get());
+    SelectedObject selectedBrush(dc, brush.get());
+    const RECT dot = Inset(box, 4);
+    Ellipse(dc, dot.left, dot.top, dot.right, dot.bottom);
+  }
+}
+
+using DrawBoxFunction = void (*)(const PaintRequest& request, const RECT& box, COLORREF border, COLORREF mark);
+
+// A check box or radio button: the background, the box drawn by drawBox in
+// the border and mark colours of the button's state, then the caption.
+void PaintBoxButton(const PaintRequest& request, DrawBoxFunction drawBox) {
   HWND window = request.window;
   HDC dc = request.dc;
   RECT client{};
@@ -311,26 +328,15 @@ void PaintRadioButton(const PaintRequest& request) {
   const COLORREF textColor = GetTextColor(dc);
   const bool disabled = IsDisabled(window);
   const BoxLayout layout = LayoutBox(window);
-
-  const GradientPair& face = BoxFace(request);
-  {
-    UniquePen pen(CreatePen(PS_SOLID, 1, disabled ? DisabledFrameColor() : request.colors.boxBorder));
-    UniqueBrush brush(CreateSolidBrush(Mix(face.top, face.bottom)));
-    SelectedObject selectedPen(dc, pen.get());
-    SelectedObject selectedBrush(dc, brush.get());
-    Ellipse(dc, layout.box.left, layout.box.top, layout.box.right, layout.box.bottom);
-  }
-  if (IsChecked(window)) {
-    const COLORREF mark = disabled ? GetSysColor(COLOR_GRAYTEXT) : request.colors.mark;
-    UniquePen pen(CreatePen(PS_SOLID, 1, mark));
-    UniqueBrush brush(CreateSolidBrush(mark));
-    SelectedObject selectedPen(dc, pen.get());
-    SelectedObject selectedBrush(dc, brush.get());
-    const RECT dot = Inset(layout.box, 4);
-    Ellipse(dc, dot.left, dot.top, dot.right, dot.bottom);
-  }
+  const COLORREF border = disabled ? DisabledFrameColor() : request.colors.boxBorder;
+  const COLORREF mark = disabled ? GetSysColor(COLOR_GRAYTEXT) : request.colors.mark;
+  drawBox(request, layout.box, border, mark);
   DrawBoxCaption(dc, window, layout.text, textColor);
 }
+
+void PaintCheckBox(const PaintRequest& request) { PaintBoxButton(request, DrawCheckSquare); }
+
+void PaintRadioButton(const PaintRequest& request) { PaintBoxButton(request, DrawRadioCircle); }
 
 void PaintGroupBox(const PaintRequest& request) {
   HWND window = request.window;
