@@ -85,6 +85,21 @@ class BrimletTest : public ::testing::Test {
     EXPECT_EQ(drag.answered, DWORD{DROPEFFECT_COPY}) << spot.name;
   }
 
+  // A drag shown "no drop" all the way, which changed nothing.
+  void ExpectRefused(const DragResult& drag) {
+    EXPECT_TRUE(drag.reachedTarget);
+    EXPECT_EQ(drag.lastShown, DWORD{DROPEFFECT_NONE});
+    EXPECT_EQ(drag.answered, DWORD{DROPEFFECT_NONE});
+    EXPECT_EQ(brimlet_->Caption(), welcome_);
+  }
+
+  // Extract with nothing stored: it asks for a drop again and writes nothing.
+  void ExpectNothingToExtract() {
+    ASSERT_TRUE(brimlet_->PressExtract());
+    EXPECT_EQ(brimlet_->Caption(), StatusDropAgain);
+    EXPECT_TRUE(OutputFolderEntries().empty());
+  }
+
   std::unique_ptr<BrimletProcess> brimlet_;
   std::string welcome_;
 };
@@ -138,36 +153,16 @@ TEST_F(BrimletTest, AModuleWithOneGroupGivesOneFile) {
 }
 
 TEST_F(BrimletTest, TextHtmlAndLinkDragsChangeNothing) {
-  OfferedData text;
-  text.text = true;
-  OfferedData html;
-  html.html = true;
-  html.text = true;
-  OfferedData link;
-  link.link = true;
-  link.text = true;
-  for (const OfferedData& offered : {text, html, link}) {
-    const DragResult drag = brimlet_->Drag(offered, test::Label, 0);
-    EXPECT_TRUE(drag.reachedTarget);
-    EXPECT_EQ(drag.lastShown, DWORD{DROPEFFECT_NONE});
-    EXPECT_EQ(drag.answered, DWORD{DROPEFFECT_NONE});
-    EXPECT_EQ(brimlet_->Caption(), welcome_);
+  for (const OfferedData& offered : test::TextHtmlAndLinkOffers()) {
+    ExpectRefused(brimlet_->Drag(offered, test::Label, 0));
   }
   // Nothing was stored either: Extract finds nothing to write.
-  ASSERT_TRUE(brimlet_->PressExtract());
-  EXPECT_EQ(brimlet_->Caption(), StatusDropAgain);
-  EXPECT_TRUE(OutputFolderEntries().empty());
+  ExpectNothingToExtract();
 }
 
 TEST_F(BrimletTest, AFileDropWithCtrlAndShiftHeldChangesNothing) {
-  const DragResult drag = brimlet_->Drag(Files({Regedit}), test::Background, MK_CONTROL | MK_SHIFT);
-  EXPECT_TRUE(drag.reachedTarget);
-  EXPECT_EQ(drag.lastShown, DWORD{DROPEFFECT_NONE});
-  EXPECT_EQ(drag.answered, DWORD{DROPEFFECT_NONE});
-  EXPECT_EQ(brimlet_->Caption(), welcome_);
-  ASSERT_TRUE(brimlet_->PressExtract());
-  EXPECT_EQ(brimlet_->Caption(), StatusDropAgain);
-  EXPECT_TRUE(OutputFolderEntries().empty());
+  ExpectRefused(brimlet_->Drag(Files({Regedit}), test::Background, MK_CONTROL | MK_SHIFT));
+  ExpectNothingToExtract();
 }
 
 TEST_F(BrimletTest, CtrlCopiesAndShiftMovesButTheFilesAreOnlyNamed) {
@@ -188,9 +183,7 @@ TEST_F(BrimletTest, CtrlCopiesAndShiftMovesButTheFilesAreOnlyNamed) {
 TEST_F(BrimletTest, TwoFilesDroppedTogetherAreStoredAndRejected) {
   DropFiles({Regedit, Winefile}, test::Background);
   EXPECT_EQ(brimlet_->Caption(), StatusRejected);
-  ASSERT_TRUE(brimlet_->PressExtract());
-  EXPECT_EQ(brimlet_->Caption(), StatusDropAgain);
-  EXPECT_TRUE(OutputFolderEntries().empty());
+  ExpectNothingToExtract();
 }
 
 TEST_F(BrimletTest, AnUpperCaseExeIsRejectedButStillExtracted) {

@@ -133,16 +133,9 @@ TEST_F(OleThread, AFileDragShowsTheTableEffectOnEnterAndOnEveryOver) {
 TEST_F(OleThread, TextHtmlAndLinkDragsAreRefused) {
   Recorder recorder;
   const ComRef<EDropTarget> target = EDropTarget::Create(recorder.Handler());
-  OfferedData text;
-  text.text = true;
-  OfferedData html;
-  html.html = true;
-  html.text = true;
-  OfferedData link;
-  link.link = true;
-  link.text = true;
-  const OfferedData nothing;
-  for (const OfferedData& offered : {text, html, link, nothing}) {
+  std::vector<OfferedData> offers = test::TextHtmlAndLinkOffers();
+  offers.push_back(OfferedData{});  // nothing at all
+  for (const OfferedData& offered : offers) {
     const DataRef data(offered);
     for (const EffectRow& row : EffectTable) {
       DWORD effect = row.allowed;

@@ -156,6 +156,18 @@ HGLOBAL NewFileListBlock(const std::vector<std::string>& files, bool wideNames) 
   return NewBlock(block.data(), block.size());
 }
 
+std::vector<OfferedData> TextHtmlAndLinkOffers() {
+  OfferedData text;
+  text.text = true;
+  OfferedData html;
+  html.html = true;
+  html.text = true;
+  OfferedData link;
+  link.link = true;
+  link.text = true;
+  return {text, html, link};
+}
+
 IDataObject* NewTestDataObject(const OfferedData& offered) { return new TestDataObject(offered); }
 
 }  // namespace brimlet::test

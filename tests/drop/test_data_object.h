@@ -20,6 +20,10 @@ struct OfferedData {
   bool link = false;       // "UniformResourceLocator"
 };
 
+// What a browser or editor drag offers instead of files: text alone, HTML
+// with text, and a link with text.
+std::vector<OfferedData> TextHtmlAndLinkOffers();
+
 // A new data object with one reference, owned by the caller.
 IDataObject* NewTestDataObject(const OfferedData& offered);
 
