@@ -5,77 +5,30 @@
 
 #include <array>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "capture.h"
 #include "main_window.h"
+#include "support/program_process.h"
 #include "support/test_paths.h"
 
 namespace brimlet::app {
 namespace {
 
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindProgramWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<Search*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
+// The program's main window is the one of its own class.
+bool IsProgramWindow(HWND window) {
   std::array<char, 64> className{};
   GetClassNameA(window, className.data(), static_cast<int>(className.size()));
-  if (owner == search->processId && std::string(className.data()) == kMainWindowClass &&
-      IsWindowVisible(window) != FALSE) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
+  return std::string(className.data()) == kMainWindowClass;
 }
-
-// Waits for the program's visible main window; a guard against a program
-// that never shows one, not a measurement.
-HWND WaitForProgramWindow(const PROCESS_INFORMATION& process) {
-  for (int attempt = 0; attempt < 300; ++attempt) {
-    Search search{process.dwProcessId, nullptr};
-    EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
-      return search.found;
-    }
-    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
-      return nullptr;  // it ended without a window
-    }
-  }
-  return nullptr;
-}
-
-class ProcessHandles {
- public:
-  explicit ProcessHandles(const PROCESS_INFORMATION& info) : info_(info) {}
-  ProcessHandles(const ProcessHandles&) = delete;
-  ProcessHandles& operator=(const ProcessHandles&) = delete;
-  ~ProcessHandles() {
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(info_.hProcess, 99);
-    }
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
-  }
-
- private:
-  PROCESS_INFORMATION info_;
-};
 
 TEST(ProgramRunTest, ShowsTheCentredWindowAndEndsWithZeroAfterClose) {
   std::string program = test::NativePath(BRIMLET_PROGRAM_PATH);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-      << program;
-  const ProcessHandles handles(info);
+  const test::ProgramProcess process(program);
+  ASSERT_TRUE(process.Started()) << program;
 
-  HWND window = WaitForProgramWindow(info);
+  HWND window = process.WaitForWindow(IsProgramWindow);
   ASSERT_NE(window, nullptr);
   RECT outer{};
   GetWindowRect(window, &outer);
@@ -113,11 +66,9 @@ TEST(ProgramRunTest, ShowsTheCentredWindowAndEndsWithZeroAfterClose) {
     EXPECT_GT(blue, 300);
   }
 
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
-  DWORD exitCode = 12345;
-  ASSERT_TRUE(GetExitCodeProcess(info.hProcess, &exitCode));
-  EXPECT_EQ(exitCode, 0U);
+  const std::optional<DWORD> exitCode = process.CloseAndWait(window);
+  ASSERT_TRUE(exitCode.has_value()) << "the program did not end after WM_CLOSE";
+  EXPECT_EQ(*exitCode, 0U);
 }
 
 TEST(ProgramFileTest, VersionResourceHoldsTheVersionsAndNames) {

@@ -2,36 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace brimlet::test {
 
 namespace {
 
-// Waiting bounds, so that a broken program fails the test instead of hanging it.
-constexpr int PollMilliseconds = 50;
-constexpr int StartPolls = 1200;
+// A waiting bound, so that a broken program fails the test instead of hanging it.
 constexpr DWORD ClickMilliseconds = 120000;
 
 // "提取" and "删除" in GBK.
 constexpr char ExtractText[] = "\xcc\xe1\xc8\xa1";
 constexpr char DeleteText[] = "\xc9\xbe\xb3\xfd";
 
-struct Found {
-  DWORD processId;
-  HWND window;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM found) {
-  auto* wanted = reinterpret_cast<Found*>(found);
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
+// The main window is the one with the caption "Brimlet".
+bool IsMainWindow(HWND window) {
   char caption[32] = {};
   GetWindowTextA(window, caption, static_cast<int>(sizeof caption));
-  if (processId == wanted->processId && IsWindowVisible(window) && std::strcmp(caption, "Brimlet") == 0) {
-    wanted->window = window;
-    return FALSE;
-  }
-  return TRUE;
+  return std::strcmp(caption, "Brimlet") == 0;
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
@@ -144,26 +132,8 @@ struct DataRelease {
 
 }  // namespace
 
-BrimletProcess::BrimletProcess(const std::string& exePath) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  std::string commandLine = "\"" + exePath + "\"";
-  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    return;
-  }
-  process_.reset(started.hProcess);
-  const OwnedHandle thread(started.hThread);
-  processId_ = started.dwProcessId;
-  WaitForInputIdle(process_.get(), 30000);
-  Found found{processId_, nullptr};
-  for (int poll = 0; poll < StartPolls && found.window == nullptr; ++poll) {
-    if (WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0) return;
-    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
-    if (found.window == nullptr) Sleep(PollMilliseconds);
-  }
-  window_ = found.window;
+BrimletProcess::BrimletProcess(const std::string& exePath) : program_(exePath) {
+  window_ = program_.WaitForWindow(IsMainWindow);
   if (window_ == nullptr) return;
   std::vector<HWND> children;
   EnumChildWindows(window_, CollectChild, reinterpret_cast<LPARAM>(&children));
@@ -184,19 +154,13 @@ BrimletProcess::BrimletProcess(const std::string& exePath) {
 }
 
 BrimletProcess::~BrimletProcess() {
-  if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
-    if (!Close()) TerminateProcess(process_.get(), 1);
-  }
+  if (program_.Running()) Close();
 }
 
 bool BrimletProcess::Close() {
-  if (!process_) return false;
-  if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.get(), 30000) != WAIT_OBJECT_0) return false;
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process_.get(), &exitCode);
+  const std::optional<DWORD> exitCode = program_.CloseAndWait(window_);
   window_ = nullptr;
-  return exitCode == 0;
+  return exitCode == DWORD{0};
 }
 
 std::string BrimletProcess::Caption() const { return TextOf(label_); }

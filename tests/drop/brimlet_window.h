@@ -11,13 +11,9 @@
 #include <vector>
 
 #include "drop/test_data_object.h"
+#include "support/program_process.h"
 
 namespace brimlet::test {
-
-struct HandleClose {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<void, HandleClose>;
 
 // A client-area point of the main window, with its name for messages.
 struct Spot {
@@ -74,8 +70,7 @@ class BrimletProcess {
  private:
   bool Press(HWND button) const;
 
-  OwnedHandle process_;
-  DWORD processId_ = 0;
+  ProgramProcess program_;
   HWND window_ = nullptr;
   HWND label_ = nullptr;
   HWND extract_ = nullptr;
