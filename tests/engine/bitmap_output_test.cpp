@@ -13,6 +13,9 @@
 
 #include "support/image_builder.h"
 #include "support/recording_sink.h"
+#ifndef _WIN32
+#include "support/shell_command.h"
+#endif
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -301,13 +304,7 @@ TEST(Clipboard, ClipboardHeldByAnotherGivesZeroAndKeepsItsContent) {
 #else
 // ImageMagick reads the files independently of our writer.
 std::string Identify(const std::string& path) {
-  std::string output;
-  if (FILE* pipe = popen(("identify -format '%w %h %z' '" + path + "' 2>&1").c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
+  return test::CommandOutput("identify -format '%w %h %z' " + test::ShellQuoted(path) + " 2>&1");
 }
 
 TEST(BitmapOutput, ImageMagickReadsTheWrittenFiles) {

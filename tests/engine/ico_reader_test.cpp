@@ -13,6 +13,9 @@
 
 #include "ico_writer.h"
 #include "support/image_builder.h"
+#ifndef _WIN32
+#include "support/shell_command.h"
+#endif
 #include "support/test_paths.h"
 
 #ifdef _WIN32
@@ -314,18 +317,6 @@ std::vector<Bytes> ImagesOf(const Bytes& file) {
 
 bool IsPng(const Bytes& image) { return image.size() >= 8 && image[0] == 0x89 && image[1] == 'P'; }
 
-#ifndef _WIN32
-std::string IcotoolList(const std::string& path) {
-  std::string output;
-  if (FILE* pipe = popen(("icotool -l '" + path + "' 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
-#endif
-
 TEST_F(IcoReader, RealFilesSurviveReadingAndWritingAgain) {
   const auto files = RealIconFiles();
   ASSERT_GE(files.size(), 20u) << "nsis's icons are missing; tools/bootstrap.sh installs them";
@@ -356,9 +347,9 @@ TEST_F(IcoReader, RealFilesSurviveReadingAndWritingAgain) {
       EXPECT_EQ(written[i], expected) << i;
     }
 #ifndef _WIN32
-    const std::string listed = IcotoolList(path);
+    const std::string listed = test::IcotoolList(path);
     EXPECT_FALSE(listed.empty());
-    EXPECT_EQ(IcotoolList(copy), listed);
+    EXPECT_EQ(test::IcotoolList(copy), listed);
 #endif
   }
   EXPECT_GT(pngImages, 0u) << "some real files hold PNG images";

@@ -8,6 +8,9 @@
 
 #include "ico_reader.h"
 #include "support/image_builder.h"
+#ifndef _WIN32
+#include "support/shell_command.h"
+#endif
 #include "support/recording_sink.h"
 #include "support/test_paths.h"
 
@@ -317,24 +320,14 @@ TEST_F(IcoFileOutput, FileHeldOpenByAnotherIsNotWritten) {
   EXPECT_EQ(test::ReadFileBytes(path), "keep");
 }
 #else
-// icoutils reads the file independently of our reader.
-std::string IcotoolList(const std::string& path) {
-  std::string output;
-  if (FILE* pipe = popen(("icotool -l '" + path + "' 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    pclose(pipe);
-  }
-  return output;
-}
-
+// icoutils reads the file independently of our writer.
 TEST_F(IcoFileOutput, IcotoolListsTheWrittenImages) {
   const std::string path = dir_ + "/listed.ico";
   IconSet set = TwoFourBitFrames();
   set.frames.push_back(MakeDibFrame({.width = 48, .height = 48, .bitCount = 32}));
   set.frames.push_back(MakeFrame(test::BuildPngWithHeader(256, 256, 8, 6)));
   ASSERT_TRUE(SaveIcoFile(set, path));
-  EXPECT_EQ(IcotoolList(path),
+  EXPECT_EQ(test::IcotoolList(path),
             "--icon --index=1 --width=16 --height=16 --bit-depth=4 --palette-size=16\n"
             "--icon --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16\n"
             "--icon --index=3 --width=48 --height=48 --bit-depth=32 --palette-size=0\n"

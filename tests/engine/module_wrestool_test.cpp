@@ -11,25 +11,11 @@
 #include <vector>
 
 #include "module_reader.h"
+#include "support/shell_command.h"
 #include "support/test_paths.h"
 
 namespace brimlet {
 namespace {
-
-// The standard output of a shell command; nullopt when it could not be run or
-// did not succeed.
-std::optional<std::string> Run(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  if (::pclose(pipe) != 0) return std::nullopt;
-  return out;
-}
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 struct Listed {
   std::string name;  // as wrestool prints it: the number, or the text
@@ -39,7 +25,7 @@ struct Listed {
 // The resources of one type as `wrestool -l` lists them, in its order. A line
 // reads: --type=14 --name='IDI_X' --language=0 [type=group_icon offset=... size=...]
 std::vector<Listed> List(const std::string& module, int type) {
-  const auto out = Run("wrestool -l -t" + std::to_string(type) + " " + Quoted(module));
+  const auto out = test::RunCommand("wrestool -l -t" + std::to_string(type) + " " + test::ShellQuoted(module));
   EXPECT_TRUE(out) << "wrestool -l failed on " << module;
   std::vector<Listed> listed;
   if (!out) return listed;
@@ -68,7 +54,7 @@ std::string WrestoolName(const ResourceName& name) {
 // "name_language" (the files are named module_type_name_language[.ico]).
 std::map<std::string, std::string> Extract(const std::string& module, int type, const std::string& dir) {
   std::filesystem::create_directories(dir);
-  EXPECT_TRUE(Run("wrestool -x --raw -t" + std::to_string(type) + " -o " + Quoted(dir + "/") + " " + Quoted(module)));
+  EXPECT_TRUE(test::RunCommand("wrestool -x --raw -t" + std::to_string(type) + " -o " + test::ShellQuoted(dir + "/") + " " + test::ShellQuoted(module)));
   const std::string prefix = std::filesystem::path(module).filename().string() + "_" + std::to_string(type) + "_";
   std::map<std::string, std::string> extracted;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
