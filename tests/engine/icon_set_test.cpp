@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/image_builder.h"
+
 namespace brimlet {
 namespace {
 
@@ -12,17 +14,12 @@ namespace {
 std::vector<std::uint8_t> Header(std::int32_t width, std::int32_t height, std::uint16_t planes,
                                  std::uint16_t bitCount, std::uint32_t clrUsed, std::uint32_t size = 40) {
   std::vector<std::uint8_t> bytes(40, 0);
-  auto put32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-  };
-  put32(0, size);
-  put32(4, static_cast<std::uint32_t>(width));
-  put32(8, static_cast<std::uint32_t>(height));
-  bytes[12] = static_cast<std::uint8_t>(planes);
-  bytes[13] = static_cast<std::uint8_t>(planes >> 8);
-  bytes[14] = static_cast<std::uint8_t>(bitCount);
-  bytes[15] = static_cast<std::uint8_t>(bitCount >> 8);
-  put32(32, clrUsed);
+  test::PutU32(bytes, 0, size);
+  test::PutU32(bytes, 4, static_cast<std::uint32_t>(width));
+  test::PutU32(bytes, 8, static_cast<std::uint32_t>(height));
+  test::PutU16(bytes, 12, planes);
+  test::PutU16(bytes, 14, bitCount);
+  test::PutU32(bytes, 32, clrUsed);
   return bytes;
 }
 
