@@ -1,4 +1,6 @@
-// Reads an ICO file into a new IconSet, one frame per directory entry.
+// Reads an ICO file into a new IconSet, one frame per directory entry, in the
+// directory's order. Of each entry only the byte count and the image offset are
+// read; width, height and depth come from the image itself through BindFrame.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,10 @@
 
 namespace brimlet {
 
+// The set, or nullopt when the file cannot be opened, its header is not an
+// icon's, its directory is cut short, or an image lies outside the file. Each
+// entry's offset and size are checked against the file's length before its
+// bytes are allocated, so a short file that claims a huge image fails at once.
 std::optional<IconSet> LoadIcoFile(const std::string& path);
 
 // Reads the 6-byte header at the file's current position: the image count, or

@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <utility>
 
 #include "byte_span.h"
+#include "pe_resources.h"
 #include "platform/platform_file.h"
 
 namespace brimlet {
@@ -77,10 +79,21 @@ class Module {
   static std::uint32_t SizeofResource(const ResourceLocation& location) { return location.size; }
 
  private:
-  Module(std::optional<MappedFile> file, ByteSpan bytes);
+  // The parsed facts of the module, one alternative per file format that we
+  // read. Each alternative offers Parse, EnumNames and Find over the file's
+  // bytes (see pe_resources.h); the public calls dispatch to the one held. A
+  // reader of another format is added here and in ParseFormat.
+  using Format = std::variant<PeResources>;
+
+  Module(std::optional<MappedFile> file, ByteSpan bytes, Format format)
+      : file_(std::move(file)), bytes_(bytes), format_(std::move(format)) {}
+  // Tells the format from the DOS header and the signature after it, and
+  // parses that format's headers.
+  static std::optional<Format> ParseFormat(ByteSpan bytes);
 
   std::optional<MappedFile> file_;  // the mapping, when the module owns one
-  ByteSpan bytes_;                  // the whole file
+  ByteSpan bytes_;                  // the whole file; points into file_ when there is one
+  Format format_;
 };
 
 }  // namespace brimlet
