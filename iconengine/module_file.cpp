@@ -55,6 +55,7 @@ std::optional<Module::Format> Module::ParseFormat(ByteSpan bytes) {
   const auto newHeader = bytes.u32(kNewHeaderPointer);
   if (!newHeader) return std::nullopt;
   if (auto pe = PeResources::Parse(bytes, *newHeader)) return Format(std::move(*pe));
+  if (auto ne = NeResources::Parse(bytes, *newHeader)) return Format(std::move(*ne));
   return std::nullopt;
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "byte_span.h"
+#include "ne_resources.h"
 #include "pe_resources.h"
 #include "platform/platform_file.h"
 
@@ -47,6 +48,10 @@ struct ResourceLocation {
   std::uint64_t offset = 0;  // from the start of the file
   std::uint32_t size = 0;
   std::uint16_t language = 0;
+  // The unit the stored size is rounded up to: 1 in a PE module; in an NE
+  // module the table's alignment, so up to lengthUnit - 1 bytes at the end
+  // may be padding.
+  std::uint32_t lengthUnit = 1;
 };
 
 class Module {
@@ -83,7 +88,7 @@ class Module {
   // read. Each alternative offers Parse, EnumNames and Find over the file's
   // bytes (see pe_resources.h); the public calls dispatch to the one held. A
   // reader of another format is added here and in ParseFormat.
-  using Format = std::variant<PeResources>;
+  using Format = std::variant<PeResources, NeResources>;
 
   Module(std::optional<MappedFile> file, ByteSpan bytes, Format format)
       : file_(std::move(file)), bytes_(bytes), format_(std::move(format)) {}

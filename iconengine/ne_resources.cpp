@@ -184,6 +184,7 @@ std::optional<ResourceLocation> NeResources::Find(ByteSpan file, const ResourceN
       ResourceLocation found;
       found.offset = std::uint64_t{*offset} << alignShift_;
       found.size = std::uint32_t{*length} << alignShift_;
+      found.lengthUnit = std::uint32_t{1} << alignShift_;
       location = found;
       return false;
     }
