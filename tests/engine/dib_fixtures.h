@@ -16,15 +16,15 @@ namespace brimlet::test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void Put16At(Bytes& bytes, std::size_t at, std::uint16_t value) {
-  bytes[at] = static_cast<std::uint8_t>(value);
-  bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+  bytes.at(at) = static_cast<std::uint8_t>(value);
+  bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
 }
 inline void Put32At(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 inline std::uint32_t Get32At(const Bytes& bytes, std::size_t at) {
   std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes[at + i]} << (8 * i);
+  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes.at(at + i)} << (8 * i);
   return value;
 }
 
