@@ -38,13 +38,6 @@ SourceKind KindOfSource(const std::string& suffix) {
   return SourceKind::Unknown;
 }
 
-// Takes every byte and keeps none: a dry run of a writer tells whether it
-// would set out to write the frame at all, without touching any file.
-class DiscardSink final : public ByteSink {
- public:
-  bool Write(ByteSpan) override { return true; }
-};
-
 // The clipboard output refuses frames that have no bitmap to give (PNG) or no
 // height field to halve.
 bool ClipboardTakes(const IconFrame& frame) {
@@ -55,8 +48,9 @@ bool ClipboardTakes(const IconFrame& frame) {
 ExtractOutput WriteBitmap(const IconSet& set, const std::string& outputPath) {
   if (set.frames.empty()) return ExtractOutput::Nothing;
   const IconFrame& first = set.frames.front();
-  DiscardSink dryRun;
-  if (!WriteFrameAsBitmap(first, dryRun)) return ExtractOutput::Nothing;
+  // A frame that the writer refuses (PNG, or a bitmap that does not fit in
+  // its image) is not an attempt to write.
+  if (!BitmapLayoutOf(first)) return ExtractOutput::Nothing;
   return SaveFrameAsBitmap(outputPath, first) == 1 ? ExtractOutput::Written : ExtractOutput::WriteFailed;
 }
 

@@ -29,7 +29,7 @@ EntryFields BitmapEntryFields(const IconFrame& frame) {
   fields.width = static_cast<std::uint8_t>(frame.width);
   fields.height = static_cast<std::uint8_t>(frame.height);
   const std::uint32_t depth = std::uint32_t{frame.header.biPlanes} * frame.header.biBitCount;
-  fields.colorCount = depth < 8 ? static_cast<std::uint8_t>(1u << depth) : 0;
+  fields.colorCount = static_cast<std::uint8_t>(depth < 8 ? 1u << depth : 0u);
   fields.planes = frame.header.biPlanes;
   fields.bitCount = frame.header.biBitCount;
   return fields;

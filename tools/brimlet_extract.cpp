@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -164,10 +165,12 @@ struct Group {
 std::optional<std::vector<Group>> ReadGroups(const std::string& source) {
   std::vector<Group> groups;
   switch (KindOfSource(source)) {
-    case SourceKind::Ico:
-      if (KindOfPath(source) != PathKind::File) return std::nullopt;
-      groups.push_back(Group{"-", brimlet::LoadIcoFile(source)});
+    case SourceKind::Ico: {
+      std::optional<IconSet> set = brimlet::LoadIcoFile(source);
+      if (!set) return std::nullopt;
+      groups.push_back(Group{"-", std::move(set)});
       return groups;
+    }
     case SourceKind::Module: {
       const std::optional<brimlet::Module> module = brimlet::Module::Open(source);
       if (!module) return std::nullopt;
@@ -274,23 +277,29 @@ int List(const std::string& source) {
   return kExitAllWritten;
 }
 
-// Why nothing was written for group n although the source has it.
-std::string NothingWrittenCause(const std::string& source, std::int32_t number, bool bitmap) {
+// Why nothing was written for group n although the source has it: the group
+// cannot be read, or (for a bitmap) its first image has no bitmap to give.
+struct NothingWritten {
+  std::string cause;
+  bool unreadable = true;
+};
+
+NothingWritten WhyNothingWritten(const std::string& source, std::int32_t number, bool bitmap) {
   const std::optional<std::vector<Group>> groups = ReadGroups(source);
   if (!groups || number < 1 || static_cast<std::size_t>(number) > groups->size()) {
-    return "the group could not be read";
+    return {"the group could not be read", true};
   }
   const Group& group = (*groups)[static_cast<std::size_t>(number - 1)];
   if (!group.set) {
-    return KindOfSource(source) == SourceKind::Ico ? "the file cannot be read as an icon file"
-                                                   : "the group cannot be read (an image it lists is missing or damaged)";
+    if (KindOfSource(source) == SourceKind::Ico) return {"the file cannot be read as an icon file", true};
+    return {"the group cannot be read (an image it lists is missing or damaged)", true};
   }
   if (bitmap) {
-    if (group.set->frames.empty()) return "the group holds no image";
-    if (group.set->frames.front().isPng()) return "its first image is stored as PNG and has no bitmap";
-    return "its first image's bitmap does not fit inside the image (damaged header)";
+    if (group.set->frames.empty()) return {"the group holds no image", false};
+    if (group.set->frames.front().isPng()) return {"its first image is stored as PNG and has no bitmap", false};
+    return {"its first image's bitmap does not fit inside the image (damaged header)", false};
   }
-  return "the group could not be read";
+  return {"the group could not be read", true};
 }
 
 std::string WriteFailedCause(const std::string& path, const Cause& cause) {
@@ -301,8 +310,10 @@ std::string WriteFailedCause(const std::string& path, const Cause& cause) {
 
 int Extract(const std::string& source, const std::string& folder, bool bitmap) {
   // A first call whose output name selects no writer: it only counts.
+  // An ICO file counts as one group even when it cannot be read; it is read
+  // once here so that such a file is told apart before anything is created.
   const std::int32_t firstCount = brimlet::ExtractFileIcon(source, 0, "count only", 1);
-  if (firstCount == 0) {
+  if (firstCount == 0 || (KindOfSource(source) == SourceKind::Ico && !ReadGroups(source))) {
     std::fprintf(stderr, "brimlet-extract: %s: %s\n", source.c_str(), NoGroupCause(source).c_str());
     return kExitNoIcons;
   }
@@ -315,7 +326,7 @@ int Extract(const std::string& source, const std::string& folder, bool bitmap) {
   const char* const extension = bitmap ? ".bmp" : ".ico";
   std::int32_t count = firstCount;
   std::int32_t written = 0;
-  std::int32_t failedWrites = 0;
+  std::int32_t unreadable = 0;
   for (std::int32_t number = 1; number <= count; ++number) {
     const std::string path = JoinPath(folder, std::to_string(number) + extension);
     ClearCause();
@@ -333,13 +344,15 @@ int Extract(const std::string& source, const std::string& folder, bool bitmap) {
         std::printf("wrote %s\n", path.c_str());
         break;
       case ExtractOutput::WriteFailed:
-        ++failedWrites;
         std::fprintf(stderr, "brimlet-extract: %s: %s\n", path.c_str(), WriteFailedCause(path, cause).c_str());
         break;
-      case ExtractOutput::Nothing:
+      case ExtractOutput::Nothing: {
+        const NothingWritten why = WhyNothingWritten(source, number, bitmap);
+        if (why.unreadable) ++unreadable;
         std::fprintf(stderr, "brimlet-extract: %s: not written: group %d of %s: %s\n", path.c_str(), number,
-                     source.c_str(), NothingWrittenCause(source, number, bitmap).c_str());
+                     source.c_str(), why.cause.c_str());
         break;
+      }
     }
   }
 
@@ -347,7 +360,7 @@ int Extract(const std::string& source, const std::string& folder, bool bitmap) {
   std::printf("%d of %d icon group%s of %s written as %s files into %s\n", written, count, count == 1 ? "" : "s",
               source.c_str(), bitmap ? "BMP" : "ICO", where);
   if (written == count) return kExitAllWritten;
-  if (written == 0 && failedWrites == 0) return kExitNoIcons;
+  if (written == 0 && unreadable == count) return kExitNoIcons;
   return kExitNotWritten;
 }
 
