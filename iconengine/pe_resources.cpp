@@ -1,7 +1,7 @@
 #include "pe_resources.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 
 #include "module_file.h"
 

@@ -56,7 +56,7 @@ GroupEntry GroupEntryFor(std::uint16_t id, const std::vector<std::uint8_t>& imag
   entry.height = static_cast<std::uint8_t>(read32(8) / 2);
   entry.planes = read16(12);
   entry.bitCount = read16(14);
-  entry.colorCount = entry.bitCount < 8 ? static_cast<std::uint8_t>(1u << entry.bitCount) : 0;
+  entry.colorCount = static_cast<std::uint8_t>(entry.bitCount < 8 ? 1u << entry.bitCount : 0u);
   entry.bytesInResource = static_cast<std::uint32_t>(image.size());
   entry.id = id;
   return entry;
