@@ -45,6 +45,11 @@ test-fuzz: fuzzers
 fuzz: fuzzers
 	./tests/fuzz/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
+# Brimlet beside wrestool and icoextract on Wine's shell32.dll (BENCH_ROUNDS each).
+BENCH_ROUNDS ?= 7
+bench: linux
+	./tools/bench/bench.py $(BUILD)/linux $(BUILD)/testdata $(BENCH_ROUNDS)
+
 test: win32 test-linux test-sanitize test-win64 test-fuzz
 	@echo "make test: all passed"
 
