@@ -54,9 +54,8 @@ bool BindFrame(IconFrame* frame) {
   frame->header = DibHeader::Read(frame->bytes());
   frame->width = frame->header.biWidth;
   frame->height = frame->header.biHeight / 2;
-  // Planes times depth exceeds 2^31 in damaged headers (65535 x 65535): the
-  // product is taken in 32 bits with wrap-around, as the rule's 32-bit
-  // arithmetic gives it, rather than overflowing.
+  // Two 16-bit fields of a damaged header can multiply past INT32_MAX: the
+  // product is formed unsigned and wraps rather than overflowing.
   frame->bitsPerPixel =
       static_cast<std::int32_t>(std::uint32_t{frame->header.biPlanes} * frame->header.biBitCount);
   frame->colorBits = static_cast<std::int64_t>(DibColorBits(frame->header));

@@ -306,7 +306,8 @@ std::vector<Bytes> ImagesOf(const Bytes& file) {
     const std::uint32_t size = test::Get32At(file, 6 + 16 * i + 8);
     const std::uint32_t offset = test::Get32At(file, 6 + 16 * i + 12);
     if (std::uint64_t{offset} + size > file.size()) return {};
-    images.emplace_back(file.begin() + offset, file.begin() + offset + size);
+    const auto begin = file.begin() + static_cast<std::ptrdiff_t>(offset);
+    images.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(size));
   }
   return images;
 }

@@ -163,6 +163,16 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"wide", {.width = 300, .height = 20, .bitCount = 8}, 300 & 0xFF, 20, 0, 1, 8}),
     [](const testing::TestParamInfo<EntryCase>& row) { return std::string(row.param.name); });
 
+TEST(IcoWriter, DamagedDepthFieldsAreCopiedAsTheyAre) {
+  Bytes header(40, 0);
+  test::Put32At(header, 0, 40);
+  test::Put16At(header, 12, 0xFFFF);
+  test::Put16At(header, 14, 0xFFFF);
+  const auto entry = IcoEntryFor(MakeFrame(header), 22);
+  EXPECT_EQ(entry[2], 0) << "planes x bit count is far above 8";
+  EXPECT_EQ(Bytes(entry.begin() + 4, entry.begin() + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
 TEST(IcoWriter, SizeImageIsWrittenAsZeroAndTheFrameKeepsIt) {
   const IconSet set = MakeSet({MakeDibFrame({.width = 16, .height = 16, .bitCount = 4, .sizeImage = 192}),
                                MakeDibFrame({.width = 32, .height = 32, .bitCount = 8, .sizeImage = 0xDEADBEEF})});
