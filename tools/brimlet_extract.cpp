@@ -20,6 +20,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The module reader's own EnumResourceNames and FindResource are meant, not
+// the system's macros of those names.
+#undef EnumResourceNames
+#undef FindResource
 #else
 #include <sys/stat.h>
 #include <sys/types.h>

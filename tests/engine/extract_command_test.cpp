@@ -20,10 +20,16 @@
 #include "ico_writer.h"
 #include "module_file.h"
 #include "module_reader.h"
+#include "support/image_builder.h"
+#include "support/pe_builder.h"
 #include "support/test_paths.h"
 
 #ifdef _WIN32
 #include <windows.h>
+// The module reader's own EnumResourceNames and FindResource are meant, not
+// the system's macros of those names.
+#undef EnumResourceNames
+#undef FindResource
 #endif
 
 namespace brimlet {
@@ -163,6 +169,155 @@ TEST(ExtractFromModule, PePlus64BitModule) {
   ExpectIcoHolds(out, groups[0].second);
 }
 
+// --- fixture modules made here ---
+
+// Puts a module built by test code on disk, named as given.
+std::string WriteModule(const std::string& dir, const std::string& name, const test::PeBuilder& pe) {
+  const std::vector<std::uint8_t> bytes = pe.Build();
+  const std::string path = dir + "/" + name;
+  EXPECT_TRUE(test::WriteFileBytes(path, bytes.data(), bytes.size()));
+  return path;
+}
+
+// Groups named, in directory order, APP, 1 and 5 (text names first), of one,
+// two and three images; the first image of each is a bitmap.
+test::PeBuilder ThreeGroupModule(test::PeOptions options = {}) {
+  test::PeBuilder pe(options);
+  pe.AddIcon(1, test::BuildIconImage(16, 16, 4, 1));
+  pe.AddIcon(2, test::BuildIconImage(32, 32, 8, 2));
+  pe.AddIcon(3, test::BuildIconImage(48, 48, 32, 3));
+  pe.AddIcon(4, test::BuildPngImage(64, 64, 4));
+  pe.AddIcon(5, test::BuildIconImage(24, 24, 1, 5));
+  pe.AddIcon(6, test::BuildIconImage(16, 16, 24, 6));
+  pe.AddIconGroup(ResourceName::FromId(5), {5, 4, 6});
+  pe.AddIconGroup(ResourceName::FromText(u"APP"), {1});
+  pe.AddIconGroup(ResourceName::FromId(1), {2, 3});
+  return pe;
+}
+
+TEST(ExtractFromFixture, ThreeGroupsNumberedOneToFive) {
+  const std::string dir = FreshTempDir("extract_fixture_three");
+  const std::string module = WriteModule(dir, "three.dll", ThreeGroupModule());
+  const auto groups = GroupsOf(module);
+  ASSERT_EQ(groups.size(), 3u);
+  EXPECT_EQ(groups[0].first, ResourceName::FromText(u"APP"));
+  EXPECT_EQ(groups[1].first, ResourceName::FromId(1));
+  EXPECT_EQ(groups[2].first, ResourceName::FromId(5));
+  const std::size_t imageCounts[] = {1, 2, 3};
+  for (std::int32_t n = 1; n <= 5; ++n) {
+    SCOPED_TRACE(n);
+    const std::string out = dir + "/" + std::to_string(n) + ".ico";
+    const std::int32_t count = ExtractFileIcon(module, 0, out, n);
+    if (n <= 3) {
+      EXPECT_EQ(count, 3);
+      const auto& group = groups[static_cast<std::size_t>(n - 1)].second;
+      EXPECT_EQ(group.frames.size(), imageCounts[n - 1]);
+      ExpectIcoHolds(out, group);
+    } else {
+      EXPECT_EQ(count, 0);
+      EXPECT_FALSE(FileExists(out));
+    }
+  }
+}
+
+TEST(ExtractFromFixture, PePlusModuleAndBitmapOutput) {
+  const std::string dir = FreshTempDir("extract_fixture_bitmap");
+  const std::string module = WriteModule(dir, "three64.exe", ThreeGroupModule({.pe32Plus = true}));
+  const auto groups = GroupsOf(module);
+  ASSERT_EQ(groups.size(), 3u);
+  for (std::int32_t n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    const std::string out = dir + "/" + std::to_string(n) + ".bmp";
+    const ExtractReport report = ExtractFileIconReport(module, 0, out, n);
+    EXPECT_EQ(report.groupCount, 3);
+    EXPECT_EQ(report.output, ExtractOutput::Written);
+    EXPECT_TRUE(FileContent(out) == BitmapOf(groups[static_cast<std::size_t>(n - 1)].second.frames[0]));
+  }
+}
+
+TEST(ExtractFromFixture, GroupsThatCannotBeReadOrHoldNoImage) {
+  const std::string dir = FreshTempDir("extract_fixture_damaged");
+  test::PeBuilder pe;
+  pe.AddIcon(1, test::BuildIconImage(16, 16, 4, 1));
+  pe.AddIconGroup(ResourceName::FromId(1), {1, 9});  // image 9 is missing
+  pe.AddResource(kResourceTypeGroupIcon, ResourceName::FromId(2), 0, test::BuildGroupDirectory({}));
+  pe.AddResource(kResourceTypeGroupIcon, ResourceName::FromId(3), 0,
+                 test::BuildGroupDirectory({test::GroupEntryFor(1, test::BuildIconImage(16, 16, 4, 1))}, 40));
+  const std::string module = WriteModule(dir, "damaged.icl", pe);
+  const struct {
+    const char* name;
+    std::int32_t number;
+    std::optional<std::string> out;  // none: the clipboard
+    ExtractOutput output;
+    std::optional<std::string> content;  // what the file holds, when written
+  } rows[] = {
+      {"missing image, ico", 1, dir + "/1.ico", ExtractOutput::Nothing, std::nullopt},
+      {"missing image, bmp", 1, dir + "/1.bmp", ExtractOutput::Nothing, std::nullopt},
+      {"missing image, clipboard", 1, std::nullopt, ExtractOutput::Nothing, std::nullopt},
+      {"no image, ico", 2, dir + "/2.ico", ExtractOutput::Written, std::string("\0\0\1\0\0\0", 6)},
+      {"no image, bmp", 2, dir + "/2.bmp", ExtractOutput::Nothing, std::nullopt},
+      {"no image, clipboard", 2, std::nullopt, ExtractOutput::Nothing, std::nullopt},
+      {"count past the directory, ico", 3, dir + "/3.ico", ExtractOutput::Nothing, std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ExtractReport report = row.out ? ExtractFileIconReport(module, 0, *row.out, row.number)
+                                         : ExtractFileIconReport(module, 1, {}, row.number);
+    EXPECT_EQ(report.groupCount, 3);
+    EXPECT_EQ(report.output, row.output);
+    if (row.out) {
+      EXPECT_EQ(FileExists(*row.out), row.content.has_value());
+      if (row.content) {
+        EXPECT_EQ(FileContent(*row.out), *row.content);
+      }
+    }
+    EXPECT_FALSE(requestedGroupName.has_value());
+  }
+}
+
+TEST(ExtractFromFixture, ModulesWithoutIconGroups) {
+  const std::string dir = FreshTempDir("extract_fixture_no_groups");
+  test::PeBuilder iconsOnly;
+  iconsOnly.AddIcon(1, test::BuildIconImage(16, 16, 4));
+  test::PeBuilder noResources({.resourceDirectory = false});
+  std::vector<std::uint8_t> cut = ThreeGroupModule().Build();
+  cut.resize(cut.size() / 2);
+  const struct {
+    const char* name;
+    std::string path;
+  } rows[] = {
+      {"icons but no group", WriteModule(dir, "icons.dll", iconsOnly)},
+      {"no resource directory", WriteModule(dir, "bare.exe", noResources)},
+      {"cut in half", [&] {
+         const std::string path = dir + "/cut.dll";
+         EXPECT_TRUE(test::WriteFileBytes(path, cut.data(), cut.size()));
+         return path;
+       }()},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ExtractReport report = ExtractFileIconReport(row.path, 0, dir + "/out.ico", 1);
+    EXPECT_EQ(report.output, ExtractOutput::Nothing);
+    if (std::string(row.name) != "cut in half") {
+      EXPECT_EQ(report.groupCount, 0);
+    }
+    EXPECT_FALSE(requestedGroupName.has_value());
+  }
+}
+
+TEST(ExtractFromFixture, GroupsPastTheWindowsRange) {
+  const std::string dir = FreshTempDir("extract_fixture_many");
+  constexpr std::int32_t kGroups = 1300;
+  test::PeBuilder pe;
+  pe.AddIcon(1, test::BuildIconImage(16, 16, 4));
+  for (std::int32_t id = 1; id <= kGroups; ++id) pe.AddIconGroup(ResourceName::FromId(static_cast<std::uint16_t>(id)), {1});
+  const std::string module = WriteModule(dir, "many.dll", pe);
+  EXPECT_EQ(ExtractFileIcon(module, 0, dir + "/1300.ico", 1300), kGroups);
+  EXPECT_TRUE(FileExists(dir + "/1300.ico"));
+  EXPECT_EQ(ExtractFileIcon(module, 0, dir + "/1301.ico", 1301), 0);
+  EXPECT_FALSE(FileExists(dir + "/1301.ico"));
+}
+
 // --- arguments ---
 
 TEST(ExtractArguments, NumbersBelowOneAreNumberOne) {
@@ -248,9 +403,11 @@ TEST(ExtractSuffixes, SourceKindIsTheLastThreeCharactersInAnyCase) {
       {"mod.ex", false, 0},              {"icon.ICO", true, 1},             {"iconico", true, 1},
       {"icon.Ico", true, 1},             {"icon.icon", true, 0},
   };
+  int index = 0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const std::string source = dir + "/" + row.name;
+    // A distinct name per row: Windows' file names ignore case.
+    const std::string source = dir + "/" + std::to_string(++index) + row.name;
     CopyFile(row.fromIco ? ico : User32(), source);
     const std::string out = dir + "/out-" + std::to_string(row.count) + ".ico";
     std::remove(out.c_str());
@@ -497,6 +654,24 @@ std::optional<Bytes> ClipboardDib() {
   return bytes;
 }
 #endif
+
+TEST(ExtractToClipboard, FirstImageOfAModuleGroup) {
+  const std::string dir = FreshTempDir("extract_clipboard_module");
+  const std::string module = WriteModule(dir, "three.exe", ThreeGroupModule());
+  const auto groups = GroupsOf(module);
+  ASSERT_EQ(groups.size(), 3u);
+  const ExtractReport report = ExtractFileIconReport(module, std::nullopt, std::nullopt, 2);
+  EXPECT_EQ(report.groupCount, 3);
+  EXPECT_EQ(report.output, kClipboardOutcome);
+#ifdef _WIN32
+  const std::optional<Bytes> dib = ClipboardDib();
+  ASSERT_TRUE(dib.has_value());
+  Bytes expected = groups[1].second.frames[0].imageData;
+  test::Put32At(expected, 8, 32);  // 32 x 32: biHeight 64 halved
+  ASSERT_GE(dib->size(), expected.size());
+  EXPECT_EQ(Bytes(dib->begin(), dib->begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
+#endif
+}
 
 TEST(ExtractToClipboard, FirstImageWithItsHeightHalved) {
   const std::string dir = FreshTempDir("extract_clipboard");

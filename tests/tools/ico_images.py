@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Compares the images inside ICO files, independently of the engine.
 
-  ico_images.py same OURS THEIRS   exit 0 when OURS holds THEIRS's images, in
-                                   order, byte for byte, except biSizeImage of
-                                   bitmap images, which OURS must hold as 0
+  ico_images.py same OURS THEIRS [OURS THEIRS]...
+                                   exit 0 when each OURS holds its THEIRS's
+                                   images, in order, byte for byte, except
+                                   biSizeImage of bitmap images, which OURS
+                                   must hold as 0
   ico_images.py describe FILE      prints each image as brimlet-extract --list
                                    does: "WxH, B bits, L bytes[, PNG]", read
                                    from the image's own header (IHDR for PNG)
@@ -70,8 +72,9 @@ def describe(image):
 
 
 def main(argv):
-    if len(argv) == 4 and argv[1] == "same":
-        return same(argv[2], argv[3])
+    if len(argv) >= 4 and len(argv) % 2 == 0 and argv[1] == "same":
+        pairs = zip(argv[2::2], argv[3::2])
+        return 1 if any([same(ours, theirs) for ours, theirs in pairs]) else 0
     if len(argv) == 3 and argv[1] == "describe":
         for i, image in enumerate(images(argv[2]), 1):
             print(f"  image {i}: {describe(image)}")

@@ -25,9 +25,11 @@ written=$(find "$work/ours" -name '*.ico' | wc -l)
 grep -q "^184 of 184 icon groups of .* written as ICO files into $work/ours\$" "$work/log" ||
   { echo "summary line missing:"; tail -1 "$work/log"; exit 1; }
 
+pairs=()
 n=0
 for group in "${groups[@]}"; do
   n=$((n + 1))
-  python3 "$here/ico_images.py" same "$work/ours/$n.ico" "$work/theirs/shell32.dll_14_$group.ico"
+  pairs+=("$work/ours/$n.ico" "$work/theirs/shell32.dll_14_$group.ico")
 done
+python3 "$here/ico_images.py" same "${pairs[@]}"
 echo "$n groups match wrestool image for image"
