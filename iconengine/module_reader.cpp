@@ -70,16 +70,16 @@ std::optional<IconSet> LoadModuleIconGroup(const Module& module, const std::stri
       if (!id) return std::nullopt;
       const auto image = module.FindResource(ResourceName::FromId(*id), kResourceTypeIcon, group->language);
       if (!image) return std::nullopt;
-      auto bytes = module.LoadResource(*image);
+      auto bytes = module.CopyResource(*image);
       if (!bytes || bytes->size() != Module::SizeofResource(*image)) return std::nullopt;
       // An NE module stores lengths rounded up to its alignment: the image
       // ends where the directory says when that lies in the last unit.
       const auto stated = directory->u32(kGroupHeaderSize + kGroupEntrySize * i + kGroupEntryBytesField);
       if (stated && *stated <= bytes->size() && bytes->size() - *stated < image->lengthUnit) {
-        bytes = bytes->sub(0, *stated);
+        bytes->resize(*stated);
       }
       IconFrame frame;
-      frame.imageData = bytes->copy();
+      frame.imageData = std::move(*bytes);
       BindFrame(&frame);
       set.frames.push_back(std::move(frame));
     }

@@ -49,7 +49,7 @@ constexpr std::uint16_t kMaxAlignShift = 15;  // offsets scaled past 2^31 are no
 
 // A text name at offset in the table: its length byte and characters must lie
 // inside the table.
-std::optional<ResourceName> ReadTextName(ByteSpan table, std::uint64_t offset) {
+std::optional<ResourceName> ReadTextName(FileView table, std::uint64_t offset) {
   const auto length = table.u8(offset);
   if (!length) return std::nullopt;
   const auto chars = table.sub(offset + 1, *length);
@@ -60,14 +60,14 @@ std::optional<ResourceName> ReadTextName(ByteSpan table, std::uint64_t offset) {
   return ResourceName::FromText(std::move(text));
 }
 
-std::optional<ResourceName> DecodeName(ByteSpan table, std::uint16_t field) {
+std::optional<ResourceName> DecodeName(FileView table, std::uint16_t field) {
   if ((field & kIntegerFlag) != 0) return ResourceName::FromId(static_cast<std::uint16_t>(field & ~kIntegerFlag));
   return ReadTextName(table, field);
 }
 
 // True when a stored name field names the same resource as name, without
 // building a copy for an integer id.
-bool NameMatches(ByteSpan table, std::uint16_t field, const ResourceName& name) {
+bool NameMatches(FileView table, std::uint16_t field, const ResourceName& name) {
   if ((field & kIntegerFlag) != 0) return name.isId() && name.id() == (field & ~kIntegerFlag);
   if (name.isId()) return false;
   const auto stored = ReadTextName(table, field);
@@ -84,7 +84,7 @@ struct TypeBlock {
 // Calls visit with each type block in table order, while it gives true. The
 // table's frame was checked by Parse, so every block and its entries fit.
 template <typename Visit>
-void ForEachType(ByteSpan table, Visit&& visit) {
+void ForEachType(FileView table, Visit&& visit) {
   std::uint64_t offset = 2;  // past the alignment shift
   for (;;) {
     const auto typeField = table.u16(offset);
@@ -103,7 +103,7 @@ bool IsIntegerType(const TypeBlock& block, std::uint16_t type) {
 
 }  // namespace
 
-std::optional<NeResources> NeResources::Parse(ByteSpan file, std::uint32_t newHeaderOffset) {
+std::optional<NeResources> NeResources::Parse(FileView file, std::uint32_t newHeaderOffset) {
   const auto header = file.sub(newHeaderOffset, kNeHeaderSize);
   if (!header || header->u16(0) != kNeSignature) return std::nullopt;
   const std::uint16_t tableField = *header->u16(kResourceTableField);
@@ -118,7 +118,7 @@ std::optional<NeResources> NeResources::Parse(ByteSpan file, std::uint32_t newHe
   const std::uint64_t end = residentNames > tableField ? std::uint64_t{newHeaderOffset} + residentNames : file.size();
   if (ne.table_ >= end || end > file.size()) return std::nullopt;
   ne.tableSize_ = end - ne.table_;
-  const ByteSpan table = *file.sub(ne.table_, ne.tableSize_);
+  const FileView table = *file.sub(ne.table_, ne.tableSize_);
 
   const auto shift = table.u16(0);
   if (!shift || *shift > kMaxAlignShift) return std::nullopt;
@@ -142,7 +142,7 @@ std::optional<NeResources> NeResources::Parse(ByteSpan file, std::uint32_t newHe
   return ne;
 }
 
-bool NeResources::EnumNames(ByteSpan file, std::uint16_t type,
+bool NeResources::EnumNames(FileView file, std::uint16_t type,
                             const std::function<bool(const ResourceName&)>& callback) const {
   if (tableSize_ == 0) return false;
   const auto table = file.sub(table_, tableSize_);
@@ -165,7 +165,7 @@ bool NeResources::EnumNames(ByteSpan file, std::uint16_t type,
   return found;
 }
 
-std::optional<ResourceLocation> NeResources::Find(ByteSpan file, const ResourceName& name, std::uint16_t type,
+std::optional<ResourceLocation> NeResources::Find(FileView file, const ResourceName& name, std::uint16_t type,
                                                   std::optional<std::uint16_t> /*preferredLanguage*/) const {
   if (tableSize_ == 0) return std::nullopt;
   const auto table = file.sub(table_, tableSize_);

@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "byte_span.h"
+#include "file_view.h"
 
 namespace brimlet {
 
@@ -25,12 +25,12 @@ class NeResources {
   // more, a type list without its terminating zero inside the table, or a
   // type's entries running past the table. A module whose resource table is
   // empty is valid and has no resources.
-  static std::optional<NeResources> Parse(ByteSpan file, std::uint32_t newHeaderOffset);
+  static std::optional<NeResources> Parse(FileView file, std::uint32_t newHeaderOffset);
 
-  bool EnumNames(ByteSpan file, std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
+  bool EnumNames(FileView file, std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
   // NE modules store no languages: the preferred language is not used, and a
   // found resource's language is 0.
-  std::optional<ResourceLocation> Find(ByteSpan file, const ResourceName& name, std::uint16_t type,
+  std::optional<ResourceLocation> Find(FileView file, const ResourceName& name, std::uint16_t type,
                                        std::optional<std::uint16_t> preferredLanguage) const;
 
  private:
