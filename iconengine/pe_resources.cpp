@@ -177,7 +177,7 @@ std::optional<ResourceName> DecodeName(FileView tree, const Entry& entry) {
   }
   const auto units = NameUnits(tree, entry);
   if (!units) return std::nullopt;
-  std::u16string text(units->size() / 2, u'\0');
+  std::u16string text(static_cast<std::size_t>(units->size() / 2), u'\0');
   for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(units->u16(2 * i).value_or(0));
   return ResourceName::FromText(std::move(text));
 }
