@@ -90,6 +90,17 @@ class FileView {
   std::optional<std::uint32_t> u32(std::uint64_t offset) const { return read<std::uint32_t>(offset); }
   std::optional<std::uint64_t> u64(std::uint64_t offset) const { return read<std::uint64_t>(offset); }
 
+  // Copies length bytes at offset into out, a buffer of the caller's that
+  // holds them; false when they do not lie in the view or a read fails.
+  bool CopyOut(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+    if (!contains(offset, length)) return false;
+    if (reader_ != nullptr) return reader_->Read(base_ + offset, out, length);
+    const auto part = memory_.sub(offset, length);
+    if (!part) return false;
+    if (length > 0) std::memcpy(out, part->data(), length);
+    return true;
+  }
+
   // The view's bytes in memory: the bytes themselves for a view of memory, a
   // copy kept by the reader for a view of a file. nullopt when a read fails
   // or the copy cannot be made.

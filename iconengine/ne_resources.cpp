@@ -49,29 +49,41 @@ constexpr std::uint16_t kMaxAlignShift = 15;  // offsets scaled past 2^31 are no
 
 // A text name at offset in the table: its length byte and characters must lie
 // inside the table.
-std::optional<ResourceName> ReadTextName(FileView table, std::uint64_t offset) {
+std::optional<std::string> ReadTextBytes(FileView table, std::uint64_t offset) {
   const auto length = table.u8(offset);
   if (!length) return std::nullopt;
-  const auto chars = table.sub(offset + 1, *length);
-  if (!chars) return std::nullopt;
-  std::u16string text;
-  text.reserve(*length);
-  for (std::uint64_t i = 0; i < *length; ++i) text.push_back(static_cast<char16_t>(*chars->u8(i)));
-  return ResourceName::FromText(std::move(text));
+  std::string text(*length, '\0');
+  if (!table.CopyOut(offset + 1, reinterpret_cast<std::uint8_t*>(text.data()), text.size())) return std::nullopt;
+  return text;
+}
+
+ResourceName Widen(const std::string& text) {
+  std::u16string units(text.size(), u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) units[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+  return ResourceName::FromText(std::move(units));
 }
 
 std::optional<ResourceName> DecodeName(FileView table, std::uint16_t field) {
   if ((field & kIntegerFlag) != 0) return ResourceName::FromId(static_cast<std::uint16_t>(field & ~kIntegerFlag));
-  return ReadTextName(table, field);
+  const auto text = ReadTextBytes(table, field);
+  if (!text) return std::nullopt;
+  return Widen(*text);
 }
 
-// True when a stored name field names the same resource as name, without
-// building a copy for an integer id.
+// True when a stored name field names the same resource as name. An integer
+// id is compared without reading anything; a text is read only when its
+// length matches.
 bool NameMatches(FileView table, std::uint16_t field, const ResourceName& name) {
   if ((field & kIntegerFlag) != 0) return name.isId() && name.id() == (field & ~kIntegerFlag);
   if (name.isId()) return false;
-  const auto stored = ReadTextName(table, field);
-  return stored && *stored == name;
+  const std::u16string& wanted = name.text();
+  if (table.u8(field) != wanted.size()) return false;
+  const auto stored = ReadTextBytes(table, field);
+  if (!stored) return false;
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    if (wanted[i] != static_cast<unsigned char>((*stored)[i])) return false;
+  }
+  return true;
 }
 
 // One type block of the table.
