@@ -13,6 +13,16 @@ if(BRIMLET_SANITIZE)
   add_link_options(${BRIMLET_SANITIZER_FLAGS})
 endif()
 
+# The fuzz build (clang): coverage for libFuzzer on everything, sanitizers
+# that stop at the first finding.
+option(BRIMLET_FUZZ "Build the libFuzzer targets (clang) instead of the tests" OFF)
+if(BRIMLET_FUZZ)
+  set(BRIMLET_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+  add_compile_options(${BRIMLET_FUZZ_FLAGS})
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(MINGW)
   # One self-contained program: no libstdc++, libgcc or winpthread DLLs beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -50,29 +50,36 @@ std::string ResourceName::display() const {
   return out;
 }
 
-std::optional<Module::Format> Module::ParseFormat(ByteSpan bytes) {
+std::optional<Module::Format> Module::ParseFormat(const FileView& bytes) {
   if (bytes.u16(0) != kDosSignature) return std::nullopt;
   const auto newHeader = bytes.u32(kNewHeaderPointer);
   if (!newHeader) return std::nullopt;
   if (auto pe = PeResources::Parse(bytes, *newHeader)) return Format(std::move(*pe));
+  if (auto ne = NeResources::Parse(bytes, *newHeader)) return Format(std::move(*ne));
   return std::nullopt;
 }
 
 std::optional<Module> Module::Open(const std::string& path) {
-  auto file = MappedFile::Open(path);
+  auto file = RandomAccessFile::Open(path);
   if (!file) return std::nullopt;
-  // The mapping's address stays the same when the owner moves, so the view
-  // taken here remains good inside the module.
-  const ByteSpan bytes = file->bytes();
-  auto format = ParseFormat(bytes);
-  if (!format) return std::nullopt;
-  return Module(std::move(file), bytes, std::move(*format));
+  try {
+    // The reader lives on the heap, so the views into it stay good when the
+    // module moves.
+    auto reader = std::make_unique<FileReader>(std::move(*file));
+    const FileView bytes(*reader);
+    auto format = ParseFormat(bytes);
+    if (!format) return std::nullopt;
+    return Module(std::move(reader), bytes, std::move(*format));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
 }
 
-std::optional<Module> Module::FromBytes(ByteSpan bytes) {
+std::optional<Module> Module::FromBytes(ByteSpan memory) {
+  const FileView bytes(memory);
   auto format = ParseFormat(bytes);
   if (!format) return std::nullopt;
-  return Module(std::nullopt, bytes, std::move(*format));
+  return Module(nullptr, bytes, std::move(*format));
 }
 
 bool Module::EnumResourceNames(std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const {
@@ -89,8 +96,16 @@ std::optional<ResourceLocation> Module::FindResource(const ResourceName& name, s
                     format_);
 }
 
+std::optional<std::vector<std::uint8_t>> Module::CopyResource(const ResourceLocation& location) const {
+  const auto resource = bytes_.sub(location.offset, location.size);
+  if (!resource) return std::nullopt;
+  return resource->copy();
+}
+
 std::optional<ByteSpan> Module::LoadResource(const ResourceLocation& location) const {
-  return bytes_.sub(location.offset, location.size);
+  const auto resource = bytes_.sub(location.offset, location.size);
+  if (!resource) return std::nullopt;
+  return resource->bytes();
 }
 
 }  // namespace brimlet

@@ -8,10 +8,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <memory>
 #include <variant>
+#include <vector>
 #include <utility>
 
 #include "byte_span.h"
+#include "file_view.h"
+#include "ne_resources.h"
 #include "pe_resources.h"
 #include "platform/platform_file.h"
 
@@ -47,6 +51,10 @@ struct ResourceLocation {
   std::uint64_t offset = 0;  // from the start of the file
   std::uint32_t size = 0;
   std::uint16_t language = 0;
+  // The unit the stored size is rounded up to: 1 in a PE module; in an NE
+  // module the table's alignment, so up to lengthUnit - 1 bytes at the end
+  // may be padding.
+  std::uint32_t lengthUnit = 1;
 };
 
 class Module {
@@ -76,6 +84,9 @@ class Module {
 
   // The bytes of a found resource; nullopt when they do not lie in the file.
   std::optional<ByteSpan> LoadResource(const ResourceLocation& location) const;
+  // The same bytes copied into a new block, read straight from the file: what
+  // the group reader keeps of each image.
+  std::optional<std::vector<std::uint8_t>> CopyResource(const ResourceLocation& location) const;
   static std::uint32_t SizeofResource(const ResourceLocation& location) { return location.size; }
 
  private:
@@ -83,16 +94,19 @@ class Module {
   // read. Each alternative offers Parse, EnumNames and Find over the file's
   // bytes (see pe_resources.h); the public calls dispatch to the one held. A
   // reader of another format is added here and in ParseFormat.
-  using Format = std::variant<PeResources>;
+  using Format = std::variant<PeResources, NeResources>;
 
-  Module(std::optional<MappedFile> file, ByteSpan bytes, Format format)
-      : file_(std::move(file)), bytes_(bytes), format_(std::move(format)) {}
+  Module(std::unique_ptr<FileReader> reader, FileView bytes, Format format)
+      : reader_(std::move(reader)), bytes_(bytes), format_(std::move(format)) {}
   // Tells the format from the DOS header and the signature after it, and
   // parses that format's headers.
-  static std::optional<Format> ParseFormat(ByteSpan bytes);
+  static std::optional<Format> ParseFormat(const FileView& bytes);
 
-  std::optional<MappedFile> file_;  // the mapping, when the module owns one
-  ByteSpan bytes_;                  // the whole file; points into file_ when there is one
+  // The open file, when the module owns one. Its bytes are read when they are
+  // looked at, a few blocks for the headers and the path through the
+  // resources, so that opening a module costs microseconds, not a mapping.
+  std::unique_ptr<FileReader> reader_;
+  FileView bytes_;  // the whole file; reads through reader_ when there is one
   Format format_;
 };
 

@@ -18,6 +18,7 @@ namespace {
 constexpr std::uint64_t kGroupCountField = 4;
 constexpr std::uint64_t kGroupHeaderSize = 6;
 constexpr std::uint64_t kGroupEntrySize = 14;
+constexpr std::uint64_t kGroupEntryBytesField = 8;
 constexpr std::uint64_t kGroupEntryIdField = 12;
 
 }  // namespace
@@ -43,6 +44,10 @@ bool CountIconGroup(const ResourceName& name) {
 // first, then by the same rule, since a module may store the images of a group
 // in other languages than the group.
 //
+// Each frame takes its image resource's length, except in an NE module,
+// whose lengths are rounded up to the table's alignment: there the directory's
+// byte count is taken when it cuts off no more than that padding.
+//
 // A directory whose count claims more entries than the group resource holds is
 // refused: the set's image count is the directory's count, and a directory cut
 // short has lost images we cannot name. Bytes after the last counted entry are
@@ -65,10 +70,16 @@ std::optional<IconSet> LoadModuleIconGroup(const Module& module, const std::stri
       if (!id) return std::nullopt;
       const auto image = module.FindResource(ResourceName::FromId(*id), kResourceTypeIcon, group->language);
       if (!image) return std::nullopt;
-      const auto bytes = module.LoadResource(*image);
+      auto bytes = module.CopyResource(*image);
       if (!bytes || bytes->size() != Module::SizeofResource(*image)) return std::nullopt;
+      // An NE module stores lengths rounded up to its alignment: the image
+      // ends where the directory says when that lies in the last unit.
+      const auto stated = directory->u32(kGroupHeaderSize + kGroupEntrySize * i + kGroupEntryBytesField);
+      if (stated && *stated <= bytes->size() && bytes->size() - *stated < image->lengthUnit) {
+        bytes->resize(*stated);
+      }
       IconFrame frame;
-      frame.imageData = bytes->copy();
+      frame.imageData = std::move(*bytes);
       BindFrame(&frame);
       set.frames.push_back(std::move(frame));
     }

@@ -70,7 +70,7 @@ struct Mapped {
   std::uint64_t sectionEnd = 0;
 };
 
-std::optional<Mapped> MapRva(ByteSpan file, std::uint64_t sectionTable, std::uint16_t sectionCount,
+std::optional<Mapped> MapRva(FileView file, std::uint64_t sectionTable, std::uint16_t sectionCount,
                              std::uint32_t rva, std::uint64_t size) {
   for (std::uint16_t i = 0; i < sectionCount; ++i) {
     const std::uint64_t at = sectionTable + kSectionHeaderSize * i;
@@ -96,6 +96,7 @@ std::optional<Mapped> MapRva(ByteSpan file, std::uint64_t sectionTable, std::uin
 struct Directory {
   std::uint32_t offset = 0;
   std::uint32_t entryCount = 0;
+  std::uint32_t namedCount = 0;  // the entries named by text come first
 };
 
 struct Entry {
@@ -112,16 +113,16 @@ struct Entry {
 
 // The directory at offset, or nullopt when its header or its entries run past
 // the end of the tree.
-std::optional<Directory> ReadDirectory(ByteSpan tree, std::uint32_t offset) {
+std::optional<Directory> ReadDirectory(FileView tree, std::uint32_t offset) {
   const auto named = tree.u16(std::uint64_t{offset} + kNamedCountField);
   const auto ids = tree.u16(std::uint64_t{offset} + kIdCountField);
   if (!named || !ids) return std::nullopt;
   const std::uint32_t count = std::uint32_t{*named} + *ids;
   if (!tree.contains(std::uint64_t{offset} + kDirectoryHeaderSize, kEntrySize * count)) return std::nullopt;
-  return Directory{offset, count};
+  return Directory{offset, count, *named};
 }
 
-Entry ReadEntry(ByteSpan tree, const Directory& directory, std::uint32_t index) {
+Entry ReadEntry(FileView tree, const Directory& directory, std::uint32_t index) {
   const std::uint64_t at = std::uint64_t{directory.offset} + kDirectoryHeaderSize + kEntrySize * index;
   return Entry{tree.u32(at).value_or(0), tree.u32(at + 4).value_or(0)};
 }
@@ -132,7 +133,7 @@ Entry ReadEntry(ByteSpan tree, const Directory& directory, std::uint32_t index) 
 // so is one where a data leaf belongs.
 class TreePath {
  public:
-  std::optional<Directory> Enter(ByteSpan tree, const Entry& entry) {
+  std::optional<Directory> Enter(FileView tree, const Entry& entry) {
     if (!entry.isDirectory() || depth_ >= entered_.size()) return std::nullopt;
     const std::uint32_t offset = entry.targetOffset();
     if (std::find(entered_.begin(), entered_.begin() + static_cast<std::ptrdiff_t>(depth_), offset) !=
@@ -150,13 +151,13 @@ class TreePath {
 };
 
 // The UTF-16 units of a text name: a 16-bit length, then that many units.
-std::optional<ByteSpan> NameUnits(ByteSpan tree, const Entry& entry) {
+std::optional<FileView> NameUnits(FileView tree, const Entry& entry) {
   const auto length = tree.u16(entry.nameOffset());
   if (!length) return std::nullopt;
   return tree.sub(std::uint64_t{entry.nameOffset()} + 2, std::uint64_t{*length} * 2);
 }
 
-bool NameMatches(ByteSpan tree, const Entry& entry, const ResourceName& name) {
+bool NameMatches(FileView tree, const Entry& entry, const ResourceName& name) {
   if (name.isId()) return entry.isId(name.id());
   if (!entry.isNamed()) return false;
   // Text names are compared exactly as stored, unit for unit.
@@ -169,22 +170,47 @@ bool NameMatches(ByteSpan tree, const Entry& entry, const ResourceName& name) {
   return true;
 }
 
-std::optional<ResourceName> DecodeName(ByteSpan tree, const Entry& entry) {
+std::optional<ResourceName> DecodeName(FileView tree, const Entry& entry) {
   if (!entry.isNamed()) {
     if (entry.name > kMaxId) return std::nullopt;
     return ResourceName::FromId(static_cast<std::uint16_t>(entry.name));
   }
   const auto units = NameUnits(tree, entry);
   if (!units) return std::nullopt;
-  std::u16string text(units->size() / 2, u'\0');
+  std::u16string text(static_cast<std::size_t>(units->size() / 2), u'\0');
   for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(units->u16(2 * i).value_or(0));
   return ResourceName::FromText(std::move(text));
 }
 
-// The first entry of the directory whose name matches and that leads to a
-// subdirectory the walk may enter.
-std::optional<Directory> FindSubdirectory(ByteSpan tree, TreePath& path, const Directory& directory,
+// An integer name among the directory's integer entries, which linkers store
+// in ascending order: found by halving, as the system's loader finds it, so
+// that a module of 1840 images does not cost a scan per image. Nothing when
+// the entries there are not in order or the id is absent.
+std::optional<Entry> FindIdEntry(FileView tree, const Directory& directory, std::uint16_t id) {
+  std::uint32_t low = std::min(directory.namedCount, directory.entryCount);
+  std::uint32_t high = directory.entryCount;
+  while (low < high) {
+    const std::uint32_t middle = low + (high - low) / 2;
+    const Entry entry = ReadEntry(tree, directory, middle);
+    if (entry.isId(id)) return entry;
+    if (!entry.isNamed() && entry.name < id) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return std::nullopt;
+}
+
+// The entry of the directory whose name matches and that leads to a
+// subdirectory the walk may enter: for an integer name the one the halving
+// search finds, else (text names, and directories stored out of order) the
+// first one in the order stored.
+std::optional<Directory> FindSubdirectory(FileView tree, TreePath& path, const Directory& directory,
                                           const ResourceName& name) {
+  if (name.isId()) {
+    if (const auto entry = FindIdEntry(tree, directory, name.id())) return path.Enter(tree, *entry);
+  }
   for (std::uint32_t i = 0; i < directory.entryCount; ++i) {
     const Entry entry = ReadEntry(tree, directory, i);
     if (NameMatches(tree, entry, name)) return path.Enter(tree, entry);
@@ -194,7 +220,7 @@ std::optional<Directory> FindSubdirectory(ByteSpan tree, TreePath& path, const D
 
 }  // namespace
 
-std::optional<PeResources> PeResources::Parse(ByteSpan file, std::uint32_t newHeaderOffset) {
+std::optional<PeResources> PeResources::Parse(FileView file, std::uint32_t newHeaderOffset) {
   const std::uint64_t signature = newHeaderOffset;
   if (file.u32(signature) != kPeSignature) return std::nullopt;
   const std::uint64_t fileHeader = signature + kSignatureSize;
@@ -243,13 +269,13 @@ std::optional<PeResources> PeResources::Parse(ByteSpan file, std::uint32_t newHe
   return pe;
 }
 
-std::optional<std::uint64_t> PeResources::RvaToOffset(ByteSpan file, std::uint32_t rva, std::uint32_t size) const {
+std::optional<std::uint64_t> PeResources::RvaToOffset(FileView file, std::uint32_t rva, std::uint32_t size) const {
   const auto mapped = MapRva(file, sectionTable_, sectionCount_, rva, size);
   if (!mapped) return std::nullopt;
   return mapped->offset;
 }
 
-bool PeResources::EnumNames(ByteSpan file, std::uint16_t type,
+bool PeResources::EnumNames(FileView file, std::uint16_t type,
                             const std::function<bool(const ResourceName&)>& callback) const {
   if (!hasResources_) return false;
   const auto tree = file.sub(resourceRoot_, resourceLimit_ - resourceRoot_);
@@ -272,7 +298,7 @@ bool PeResources::EnumNames(ByteSpan file, std::uint16_t type,
 // preferredLanguage when that is given and stored, else the neutral language
 // (0), else English (US) (0x409), else the first one the directory stores.
 // Only entries that are data leaves with an integer language count.
-std::optional<ResourceLocation> PeResources::Find(ByteSpan file, const ResourceName& name, std::uint16_t type,
+std::optional<ResourceLocation> PeResources::Find(FileView file, const ResourceName& name, std::uint16_t type,
                                                   std::optional<std::uint16_t> preferredLanguage) const {
   if (!hasResources_) return std::nullopt;
   const auto tree = file.sub(resourceRoot_, resourceLimit_ - resourceRoot_);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "byte_span.h"
+#include "file_view.h"
 
 namespace brimlet {
 
@@ -27,10 +27,10 @@ class PeResources {
   // table past the end of the file, or a resource directory that lies in no
   // section. A module without a resource directory is valid and has no
   // resources.
-  static std::optional<PeResources> Parse(ByteSpan file, std::uint32_t newHeaderOffset);
+  static std::optional<PeResources> Parse(FileView file, std::uint32_t newHeaderOffset);
 
-  bool EnumNames(ByteSpan file, std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
-  std::optional<ResourceLocation> Find(ByteSpan file, const ResourceName& name, std::uint16_t type,
+  bool EnumNames(FileView file, std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
+  std::optional<ResourceLocation> Find(FileView file, const ResourceName& name, std::uint16_t type,
                                        std::optional<std::uint16_t> preferredLanguage) const;
 
  private:
@@ -38,7 +38,7 @@ class PeResources {
 
   // File offset of rva when the size bytes from it lie in one section's raw
   // data and in the file.
-  std::optional<std::uint64_t> RvaToOffset(ByteSpan file, std::uint32_t rva, std::uint32_t size) const;
+  std::optional<std::uint64_t> RvaToOffset(FileView file, std::uint32_t rva, std::uint32_t size) const;
 
   std::uint64_t sectionTable_ = 0;   // file offset of the first 40-byte section header
   std::uint16_t sectionCount_ = 0;

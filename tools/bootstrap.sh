@@ -12,7 +12,7 @@ packages=(
   cmake g++ make googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine64 xvfb xauth fonts-wqy-microhei icoutils locales
-  clang libclang-rt-14-dev valgrind imagemagick python3-icoextract nsis
+  clang libclang-rt-14-dev valgrind imagemagick python3-icoextract time nsis
 )
 
 missing=()

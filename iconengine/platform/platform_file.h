@@ -57,6 +57,31 @@ class InputFile {
   std::intptr_t handle_ = -1;
 };
 
+// An existing file opened for reading at any offset, shared with other
+// readers. Each ReadAt is one positioned read that leaves no file position
+// behind. Closed when the owner goes.
+class RandomAccessFile {
+ public:
+  static std::optional<RandomAccessFile> Open(const std::string& path);
+  RandomAccessFile(RandomAccessFile&& other) noexcept;
+  RandomAccessFile& operator=(RandomAccessFile&& other) noexcept;
+  RandomAccessFile(const RandomAccessFile&) = delete;
+  RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+  ~RandomAccessFile();
+
+  // The file's length when it was opened.
+  std::uint64_t size() const { return size_; }
+  // Reads exactly size bytes at offset into buffer; false when they are not
+  // all there or the read fails.
+  bool ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const;
+
+ private:
+  RandomAccessFile(std::intptr_t handle, std::uint64_t size) : handle_(handle), size_(size) {}
+  void Close();
+  std::intptr_t handle_ = -1;
+  std::uint64_t size_ = 0;
+};
+
 // A read-only view of a whole file, mapped rather than read, so that only the
 // pages that are looked at are ever loaded. Others may read the file meanwhile.
 class MappedFile {

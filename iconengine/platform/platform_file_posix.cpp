@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "platform_file.h"
@@ -84,6 +85,45 @@ std::optional<std::uint64_t> InputFile::Length() const {
   struct stat info {};
   if (::fstat(Fd(handle_), &info) != 0 || info.st_size < 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<RandomAccessFile> RandomAccessFile::Open(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return RandomAccessFile(fd, static_cast<std::uint64_t>(info.st_size));
+}
+RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), size_(std::exchange(other.size_, 0)) {}
+RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+RandomAccessFile::~RandomAccessFile() { Close(); }
+void RandomAccessFile::Close() {
+  if (handle_ >= 0) ::close(Fd(handle_));
+  handle_ = -1;
+}
+bool RandomAccessFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
+  while (size > 0) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    const ssize_t got = ::pread(Fd(handle_), buffer, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    const auto count = static_cast<std::size_t>(got);
+    buffer += count;
+    size -= count;
+    offset += count;
+  }
+  return true;
 }
 
 std::optional<MappedFile> MappedFile::Open(const std::string& path) {

@@ -88,6 +88,48 @@ struct ScopedHandle {
 };
 }  // namespace
 
+std::optional<RandomAccessFile> RandomAccessFile::Open(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) {
+    CloseHandle(file);
+    return std::nullopt;
+  }
+  return RandomAccessFile(FromHandle(file), static_cast<std::uint64_t>(size.QuadPart));
+}
+RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)), size_(std::exchange(other.size_, 0)) {}
+RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, kNoHandle);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+RandomAccessFile::~RandomAccessFile() { Close(); }
+void RandomAccessFile::Close() {
+  if (handle_ != kNoHandle) CloseHandle(ToHandle(handle_));
+  handle_ = kNoHandle;
+}
+bool RandomAccessFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
+  while (size > 0) {
+    // The position is given with each read, so none is left behind.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(ToHandle(handle_), buffer, chunk, &got, &at) || got == 0) return false;
+    buffer += got;
+    size -= got;
+    offset += got;
+  }
+  return true;
+}
+
 std::optional<MappedFile> MappedFile::Open(const std::string& path) {
   ScopedHandle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr)};

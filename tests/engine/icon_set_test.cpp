@@ -117,6 +117,10 @@ TEST(BindFrame, PlanesMultiplyDepthAndStrideButNotTheColourTable) {
   EXPECT_EQ(none.bitsPerPixel, 0);
   EXPECT_EQ(DibRowStride(none.header), 0);
   EXPECT_EQ(none.maskBits, none.colorBits);
+  // Damaged headers: the 32-bit product wraps instead of overflowing.
+  EXPECT_EQ(Frame(Header(16, 32, 0xFFFF, 0xFFFF, 0)).bitsPerPixel, static_cast<std::int32_t>(0xFFFE0001u));
+  EXPECT_EQ(Frame(Header(16, 32, 47275, 53957, 0)).bitsPerPixel,
+            static_cast<std::int32_t>(47275u * 53957u));
 }
 
 TEST(BindFrame, IsRepeatableAndRefusesNoFrame) {
