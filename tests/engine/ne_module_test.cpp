@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dib_fixtures.h"
+#include "support/image_builder.h"
 #include "extract_command.h"
 #include "ico_reader.h"
 #include "module_file.h"
@@ -30,7 +30,7 @@ std::vector<ResourceName> Names(const Module& module, std::uint16_t type, bool* 
   return names;
 }
 
-void Put16(Bytes& bytes, std::size_t at, std::uint16_t value) { Put16At(bytes, at, value); }
+void Put16(Bytes& bytes, std::size_t at, std::uint16_t value) { PutU16(bytes, at, value); }
 std::uint16_t Get16(const Bytes& bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
 }
@@ -46,12 +46,12 @@ Bytes Padded(Bytes image, std::uint16_t shift) {
 }
 
 Bytes Image(std::int32_t size, std::uint16_t bits, std::uint8_t seed) {
-  DibSpec spec;
-  spec.width = size;
-  spec.height = size;
-  spec.bitCount = bits;
-  spec.seed = seed;
-  return MakeDibImage(spec);
+  DibShape shape;
+  shape.width = size;
+  shape.height = size;
+  shape.bitCount = bits;
+  shape.seed = seed;
+  return BuildIconImage(shape);
 }
 
 // An icon library in the layout of the icon editors of the time: text-named
@@ -116,7 +116,7 @@ void ExpectFrames(const IconSet& set, const std::vector<Bytes>& images) {
   ASSERT_EQ(set.frames.size(), images.size());
   for (std::size_t i = 0; i < images.size(); ++i) {
     EXPECT_EQ(set.frames[i].imageData, images[i]) << "image " << i;
-    EXPECT_EQ(set.frames[i].width, Get32At(images[i], 4));
+    EXPECT_EQ(set.frames[i].width, GetU32(images[i], 4));
   }
 }
 
@@ -209,7 +209,7 @@ TEST(NeModule, ImagesEndWhereTheDirectorySaysInsideTheirLastUnit) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.stated);
     Bytes bytes = library.module.bytes;
-    Put32At(bytes, directoryOffset + 6 + 8, row.stated);
+    PutU32(bytes, directoryOffset + 6 + 8, row.stated);
     const auto module = Module::FromBytes(ByteSpan(bytes));
     ASSERT_TRUE(module);
     const auto set = LoadModuleIconGroup(*module, "", Text("ZEBRA"));
@@ -268,7 +268,7 @@ TEST(NeModule, DamagedTablesEndInCleanFailures) {
          Put16(m.bytes, m.layout.neHeader + 0x26, 0x40);
        },
        Outcome::NoModule},
-      {"e_lfanew past the file", [](NeModule& m) { Put32At(m.bytes, 0x3C, 0x7FFFFFF0); }, Outcome::NoModule},
+      {"e_lfanew past the file", [](NeModule& m) { PutU32(m.bytes, 0x3C, 0x7FFFFFF0); }, Outcome::NoModule},
       {"NE header cut short", [](NeModule& m) { m.bytes.resize(m.layout.neHeader + 0x20); }, Outcome::NoModule},
       {"wrong signature", [](NeModule& m) { m.bytes[m.layout.neHeader + 1] = 'X'; }, Outcome::NoModule},
       {"name length past the table", [](NeModule& m) { m.bytes[m.layout.names[1]] = 0xFF; }, Outcome::Groups,
@@ -360,7 +360,7 @@ TEST(NeModule, ExtractFileIconSavesLibraryAndProgramIcons) {
         ASSERT_EQ(set->frames.size(), images.size());
         for (std::size_t i = 0; i < images.size(); ++i) {
           Bytes expected = images[i];
-          Put32At(expected, 20, 0);  // the ICO writer clears biSizeImage
+          PutU32(expected, 20, 0);  // the ICO writer clears biSizeImage
           EXPECT_EQ(set->frames[i].imageData, expected);
         }
       } else {
@@ -458,7 +458,7 @@ TEST(NeModuleCrossCheck, WrestoolExtractsTheSameIcons) {
     ASSERT_EQ(a->frames.size(), b->frames.size());
     for (std::size_t i = 0; i < a->frames.size(); ++i) {
       Bytes theirs = b->frames[i].imageData;
-      if (theirs.size() >= 24) Put32At(theirs, 20, 0);  // ours clears biSizeImage
+      if (theirs.size() >= 24) PutU32(theirs, 20, 0);  // ours clears biSizeImage
       EXPECT_EQ(a->frames[i].imageData, theirs) << "image " << i;
     }
   }
