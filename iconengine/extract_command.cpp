@@ -82,7 +82,7 @@ class WorkingState {
 // one's name. The module stays open for the caller, as long as the call runs.
 std::optional<Module> OpenAndCountGroups(const std::string& sourcePath) {
   std::optional<Module> module = Module::Open(sourcePath);
-  if (module && !module->EnumResourceNames(kResourceTypeGroupIcon, CountIconGroup)) {
+  if (module && !module->EnumNames(kResourceTypeGroupIcon, CountIconGroup)) {
     iconGroupCount = 0;
     requestedGroupName.reset();
   }

@@ -82,7 +82,7 @@ std::optional<Module> Module::FromBytes(ByteSpan memory) {
   return Module(nullptr, bytes, std::move(*format));
 }
 
-bool Module::EnumResourceNames(std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const {
+bool Module::EnumNames(std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const {
   try {
     return std::visit([&](const auto& format) { return format.EnumNames(bytes_, type, callback); }, format_);
   } catch (const std::bad_alloc&) {
@@ -90,19 +90,19 @@ bool Module::EnumResourceNames(std::uint16_t type, const std::function<bool(cons
   }
 }
 
-std::optional<ResourceLocation> Module::FindResource(const ResourceName& name, std::uint16_t type,
+std::optional<ResourceLocation> Module::Find(const ResourceName& name, std::uint16_t type,
                                                      std::optional<std::uint16_t> preferredLanguage) const {
   return std::visit([&](const auto& format) { return format.Find(bytes_, name, type, preferredLanguage); },
                     format_);
 }
 
-std::optional<std::vector<std::uint8_t>> Module::CopyResource(const ResourceLocation& location) const {
+std::optional<std::vector<std::uint8_t>> Module::Copy(const ResourceLocation& location) const {
   const auto resource = bytes_.sub(location.offset, location.size);
   if (!resource) return std::nullopt;
   return resource->copy();
 }
 
-std::optional<ByteSpan> Module::LoadResource(const ResourceLocation& location) const {
+std::optional<ByteSpan> Module::Load(const ResourceLocation& location) const {
   const auto resource = bytes_.sub(location.offset, location.size);
   if (!resource) return std::nullopt;
   return resource->bytes();

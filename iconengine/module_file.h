@@ -74,20 +74,20 @@ class Module {
   // Calls callback with each name of the type, in the order of the resource
   // directory, while it gives true. False when the module has no resource of
   // the type.
-  bool EnumResourceNames(std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
+  bool EnumNames(std::uint16_t type, const std::function<bool(const ResourceName&)>& callback) const;
 
   // Finds a resource by name and type. When the name is stored in several
   // languages, preferredLanguage is taken first if given, then the rule the
   // implementation documents.
-  std::optional<ResourceLocation> FindResource(const ResourceName& name, std::uint16_t type,
+  std::optional<ResourceLocation> Find(const ResourceName& name, std::uint16_t type,
                                                std::optional<std::uint16_t> preferredLanguage = {}) const;
 
   // The bytes of a found resource; nullopt when they do not lie in the file.
-  std::optional<ByteSpan> LoadResource(const ResourceLocation& location) const;
+  std::optional<ByteSpan> Load(const ResourceLocation& location) const;
   // The same bytes copied into a new block, read straight from the file: what
   // the group reader keeps of each image.
-  std::optional<std::vector<std::uint8_t>> CopyResource(const ResourceLocation& location) const;
-  static std::uint32_t SizeofResource(const ResourceLocation& location) { return location.size; }
+  std::optional<std::vector<std::uint8_t>> Copy(const ResourceLocation& location) const;
+  static std::uint32_t SizeOf(const ResourceLocation& location) { return location.size; }
 
  private:
   // The parsed facts of the module, one alternative per file format that we

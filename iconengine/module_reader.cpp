@@ -39,7 +39,7 @@ bool CountIconGroup(const ResourceName& name) {
 // Reads the group whole or not at all.
 //
 // Which resources are taken: the group by its name under the module's
-// language rule (Module::FindResource: neutral, then English (US), then the
+// language rule (Module::Find: neutral, then English (US), then the
 // first stored); each image by its identifier in the group's own language
 // first, then by the same rule, since a module may store the images of a group
 // in other languages than the group.
@@ -54,9 +54,9 @@ bool CountIconGroup(const ResourceName& name) {
 // ignored.
 std::optional<IconSet> LoadModuleIconGroup(const Module& module, const std::string& path, const ResourceName& name) {
   try {
-    const auto group = module.FindResource(name, kResourceTypeGroupIcon);
+    const auto group = module.Find(name, kResourceTypeGroupIcon);
     if (!group) return std::nullopt;
-    const auto directory = module.LoadResource(*group);
+    const auto directory = module.Load(*group);
     if (!directory) return std::nullopt;
     const auto count = directory->u16(kGroupCountField);
     if (!count) return std::nullopt;
@@ -68,10 +68,10 @@ std::optional<IconSet> LoadModuleIconGroup(const Module& module, const std::stri
     for (std::uint32_t i = 0; i < *count; ++i) {
       const auto id = directory->u16(kGroupHeaderSize + kGroupEntrySize * i + kGroupEntryIdField);
       if (!id) return std::nullopt;
-      const auto image = module.FindResource(ResourceName::FromId(*id), kResourceTypeIcon, group->language);
+      const auto image = module.Find(ResourceName::FromId(*id), kResourceTypeIcon, group->language);
       if (!image) return std::nullopt;
-      auto bytes = module.CopyResource(*image);
-      if (!bytes || bytes->size() != Module::SizeofResource(*image)) return std::nullopt;
+      auto bytes = module.Copy(*image);
+      if (!bytes || bytes->size() != Module::SizeOf(*image)) return std::nullopt;
       // An NE module stores lengths rounded up to its alignment: the image
       // ends where the directory says when that lies in the last unit.
       const auto stated = directory->u32(kGroupHeaderSize + kGroupEntrySize * i + kGroupEntryBytesField);

@@ -20,10 +20,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// The module reader's own EnumResourceNames and FindResource are meant, not
-// the system's macros of those names.
-#undef EnumResourceNames
-#undef FindResource
 #else
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -179,7 +175,7 @@ std::optional<std::vector<Group>> ReadGroups(const std::string& source) {
       const std::optional<brimlet::Module> module = brimlet::Module::Open(source);
       if (!module) return std::nullopt;
       std::vector<brimlet::ResourceName> names;
-      module->EnumResourceNames(brimlet::kResourceTypeGroupIcon, [&](const brimlet::ResourceName& name) {
+      module->EnumNames(brimlet::kResourceTypeGroupIcon, [&](const brimlet::ResourceName& name) {
         names.push_back(name);
         return true;
       });

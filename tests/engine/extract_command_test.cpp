@@ -25,10 +25,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// The module reader's own EnumResourceNames and FindResource are meant, not
-// the system's macros of those names.
-#undef EnumResourceNames
-#undef FindResource
 #endif
 
 namespace brimlet {
@@ -53,7 +49,7 @@ std::vector<std::pair<ResourceName, IconSet>> GroupsOf(const std::string& path) 
   const std::optional<Module> module = Module::Open(path);
   if (!module) return groups;
   std::vector<ResourceName> names;
-  module->EnumResourceNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
+  module->EnumNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
     names.push_back(name);
     return true;
   });

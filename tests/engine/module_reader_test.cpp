@@ -61,7 +61,7 @@ CountResult CountPass(const Module& module, std::int32_t wanted) {
   iconGroupCount = 0;
   requestedGroupName.reset();
   CountResult result;
-  result.enumerated = module.EnumResourceNames(kResourceTypeGroupIcon, CountIconGroup);
+  result.enumerated = module.EnumNames(kResourceTypeGroupIcon, CountIconGroup);
   result.count = iconGroupCount;
   result.name = requestedGroupName;
   requestedGroupName.reset();
@@ -70,7 +70,7 @@ CountResult CountPass(const Module& module, std::int32_t wanted) {
 
 std::vector<ResourceName> GroupNames(const Module& module) {
   std::vector<ResourceName> names;
-  module.EnumResourceNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
+  module.EnumNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
     names.push_back(name);
     return true;
   });
@@ -249,10 +249,10 @@ TEST_P(ModuleReaderFormats, EnumerationStopsWhenTheCallbackSaysSo) {
   const auto module = Module::FromBytes(ByteSpan(bytes));
   ASSERT_TRUE(module);
   int calls = 0;
-  EXPECT_TRUE(module->EnumResourceNames(kResourceTypeGroupIcon, [&](const ResourceName&) { return ++calls < 2; }));
+  EXPECT_TRUE(module->EnumNames(kResourceTypeGroupIcon, [&](const ResourceName&) { return ++calls < 2; }));
   EXPECT_EQ(calls, 2);
   std::vector<ResourceName> icons;
-  EXPECT_TRUE(module->EnumResourceNames(kResourceTypeIcon, [&](const ResourceName& name) {
+  EXPECT_TRUE(module->EnumNames(kResourceTypeIcon, [&](const ResourceName& name) {
     icons.push_back(name);
     return true;
   }));
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LanguageCase{"PreferredMissingNeutral", {0x409, 0}, 0x411, 0}),
     [](const ::testing::TestParamInfo<LanguageCase>& param) { return std::string(param.param.label); });
 
-TEST_P(ModuleLanguages, FindResourcePicksByTheRule) {
+TEST_P(ModuleLanguages, FindPicksByTheRule) {
   const LanguageCase& c = GetParam();
   PeOptions options;
   options.sortEntries = false;
@@ -326,7 +326,7 @@ TEST_P(ModuleLanguages, FindResourcePicksByTheRule) {
   const auto bytes = pe.Build();
   const auto module = Module::FromBytes(ByteSpan(bytes));
   ASSERT_TRUE(module);
-  const auto found = module->FindResource(Text(u"G"), kResourceTypeGroupIcon, c.preferred);
+  const auto found = module->Find(Text(u"G"), kResourceTypeGroupIcon, c.preferred);
   ASSERT_TRUE(found);
   EXPECT_EQ(found->language, c.expected);
   EXPECT_EQ(found->size, 6u + c.expected % 7u);
@@ -542,10 +542,10 @@ const DamageCase kDamageCases[] = {
 // path taken.
 void ReadEverything(const Module& module) {
   for (const std::uint16_t type : {kResourceTypeIcon, kResourceTypeGroupIcon, std::uint16_t{6}}) {
-    module.EnumResourceNames(type, [&](const ResourceName& name) {
+    module.EnumNames(type, [&](const ResourceName& name) {
       for (const std::uint16_t language : {std::uint16_t{0}, std::uint16_t{0x409}, std::uint16_t{0x407}}) {
-        if (const auto found = module.FindResource(name, type, language)) {
-          const auto bytes = module.LoadResource(*found);
+        if (const auto found = module.Find(name, type, language)) {
+          const auto bytes = module.Load(*found);
           EXPECT_TRUE(bytes);
           if (bytes) {
             EXPECT_EQ(bytes->size(), found->size);

@@ -111,7 +111,7 @@ TEST_P(ModuleAgainstWrestool, GroupsOrderAndImageBytesAgree) {
   requestedIconNumber = 0;
   iconGroupCount = 0;
   std::vector<ResourceName> names;
-  ASSERT_TRUE(module->EnumResourceNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
+  ASSERT_TRUE(module->EnumNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
     names.push_back(name);
     return CountIconGroup(name);
   }));

@@ -22,7 +22,7 @@ namespace {
 
 std::vector<ResourceName> Names(const Module& module, std::uint16_t type, bool* found = nullptr) {
   std::vector<ResourceName> names;
-  const bool ok = module.EnumResourceNames(type, [&](const ResourceName& name) {
+  const bool ok = module.EnumNames(type, [&](const ResourceName& name) {
     names.push_back(name);
     return true;
   });
@@ -154,7 +154,7 @@ TEST(NeModule, ProgramListsNumberedGroupsInTableOrder) {
   }
   // Other types are found by their integer ids; a text-named type never
   // matches an integer one.
-  const auto strings = module->FindResource(ResourceName::FromId(1), 6);
+  const auto strings = module->Find(ResourceName::FromId(1), 6);
   ASSERT_TRUE(strings);
   EXPECT_EQ(strings->size, 512u);
   EXPECT_EQ(strings->language, 0u);
@@ -171,7 +171,7 @@ TEST(NeModule, CountPassNumbersGroupsAndFindsTextNamesAgain) {
     requestedIconNumber = n;
     iconGroupCount = 0;
     requestedGroupName.reset();
-    EXPECT_TRUE(module->EnumResourceNames(kResourceTypeGroupIcon, CountIconGroup));
+    EXPECT_TRUE(module->EnumNames(kResourceTypeGroupIcon, CountIconGroup));
     EXPECT_EQ(iconGroupCount, 3);
     if (n <= 3) {
       ASSERT_TRUE(requestedGroupName);
@@ -183,11 +183,11 @@ TEST(NeModule, CountPassNumbersGroupsAndFindsTextNamesAgain) {
   }
   requestedGroupName.reset();
   // Names are compared exactly as stored.
-  EXPECT_FALSE(module->FindResource(Text("app"), kResourceTypeGroupIcon));
-  EXPECT_FALSE(module->FindResource(Text("AP"), kResourceTypeGroupIcon));
-  EXPECT_FALSE(module->FindResource(ResourceName::FromId(1), kResourceTypeGroupIcon));
-  EXPECT_TRUE(module->FindResource(ResourceName::FromId(1), kResourceTypeIcon));
-  EXPECT_FALSE(module->FindResource(ResourceName::FromId(10), kResourceTypeIcon));
+  EXPECT_FALSE(module->Find(Text("app"), kResourceTypeGroupIcon));
+  EXPECT_FALSE(module->Find(Text("AP"), kResourceTypeGroupIcon));
+  EXPECT_FALSE(module->Find(ResourceName::FromId(1), kResourceTypeGroupIcon));
+  EXPECT_TRUE(module->Find(ResourceName::FromId(1), kResourceTypeIcon));
+  EXPECT_FALSE(module->Find(ResourceName::FromId(10), kResourceTypeIcon));
 }
 
 TEST(NeModule, ImagesEndWhereTheDirectorySaysInsideTheirLastUnit) {
@@ -227,7 +227,7 @@ TEST(NeModule, ModuleWithoutResourcesHasNoGroups) {
   bool found = true;
   EXPECT_TRUE(Names(*module, kResourceTypeGroupIcon, &found).empty());
   EXPECT_FALSE(found);
-  EXPECT_FALSE(module->FindResource(ResourceName::FromId(1), kResourceTypeIcon));
+  EXPECT_FALSE(module->Find(ResourceName::FromId(1), kResourceTypeIcon));
 }
 
 // What a damaged library gives: no module at all, or a module whose groups
@@ -394,7 +394,7 @@ std::string OurListing(const Module& module, const std::vector<std::uint16_t>& t
   std::string listing;
   for (std::uint16_t type : types) {
     for (const ResourceName& name : Names(module, type)) {
-      const auto location = module.FindResource(name, type);
+      const auto location = module.Find(name, type);
       listing += std::to_string(type) + " " + (name.isId() ? std::to_string(name.id()) : name.display()) + " " +
                  std::to_string(location ? location->size : 0) + "\n";
     }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!module) return 0;
 
   std::vector<ResourceName> groups;
-  module->EnumResourceNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
+  module->EnumNames(kResourceTypeGroupIcon, [&](const ResourceName& name) {
     groups.push_back(name);
     return true;
   });
@@ -25,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // file. The first few hundred are enough; all of a damaged table's
   // thousands, each looked up again, would only make the run slow.
   int images = 0;
-  module->EnumResourceNames(kResourceTypeIcon, [&](const ResourceName& name) {
-    if (const auto location = module->FindResource(name, kResourceTypeIcon)) {
-      if (const auto bytes = module->LoadResource(*location)) {
-        if (bytes->size() != Module::SizeofResource(*location)) __builtin_trap();
+  module->EnumNames(kResourceTypeIcon, [&](const ResourceName& name) {
+    if (const auto location = module->Find(name, kResourceTypeIcon)) {
+      if (const auto bytes = module->Load(*location)) {
+        if (bytes->size() != Module::SizeOf(*location)) __builtin_trap();
       }
     }
     return ++images < 256;
