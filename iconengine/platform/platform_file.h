@@ -82,24 +82,4 @@ class RandomAccessFile {
   std::uint64_t size_ = 0;
 };
 
-// A read-only view of a whole file, mapped rather than read, so that only the
-// pages that are looked at are ever loaded. Others may read the file meanwhile.
-class MappedFile {
- public:
-  static std::optional<MappedFile> Open(const std::string& path);
-  MappedFile(MappedFile&& other) noexcept;
-  MappedFile& operator=(MappedFile&& other) noexcept;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile();
-
-  ByteSpan bytes() const { return ByteSpan(static_cast<const std::uint8_t*>(view_), size_); }
-
- private:
-  MappedFile(const void* view, std::size_t size) : view_(view), size_(size) {}
-  void Close();
-  const void* view_ = nullptr;
-  std::size_t size_ = 0;
-};
-
 }  // namespace brimlet

@@ -45,12 +45,10 @@ bool OutputFile::Write(ByteSpan bytes) {
 std::optional<InputFile> InputFile::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  InputFile file(fd);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  return InputFile(fd);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return file;
 }
 InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
@@ -90,12 +88,11 @@ std::optional<std::uint64_t> InputFile::Length() const {
 std::optional<RandomAccessFile> RandomAccessFile::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  RandomAccessFile file(fd, 0);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  return RandomAccessFile(fd, static_cast<std::uint64_t>(info.st_size));
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return std::nullopt;
+  file.size_ = static_cast<std::uint64_t>(info.st_size);
+  return file;
 }
 RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)), size_(std::exchange(other.size_, 0)) {}
@@ -126,43 +123,5 @@ bool RandomAccessFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::s
   return true;
 }
 
-std::optional<MappedFile> MappedFile::Open(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > SIZE_MAX) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  if (size == 0) {
-    ::close(fd);
-    return MappedFile(nullptr, 0);
-  }
-  void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-  ::close(fd);
-  if (view == MAP_FAILED) return std::nullopt;
-  return MappedFile(view, static_cast<std::size_t>(size));
-}
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : view_(std::exchange(other.view_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    view_ = std::exchange(other.view_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-MappedFile::~MappedFile() { Close(); }
-void MappedFile::Close() {
-  if (view_ != nullptr) ::munmap(const_cast<void*>(view_), size_);
-  view_ = nullptr;
-  size_ = 0;
-}
 
 }  // namespace brimlet

@@ -78,26 +78,15 @@ std::optional<std::uint64_t> InputFile::Length() const {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-namespace {
-// Owns a kernel handle for the few lines between opening and mapping.
-struct ScopedHandle {
-  HANDLE handle;
-  ~ScopedHandle() {
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-}  // namespace
-
 std::optional<RandomAccessFile> RandomAccessFile::Open(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  RandomAccessFile owner(FromHandle(file), 0);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) {
-    CloseHandle(file);
-    return std::nullopt;
-  }
-  return RandomAccessFile(FromHandle(file), static_cast<std::uint64_t>(size.QuadPart));
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return std::nullopt;
+  owner.size_ = static_cast<std::uint64_t>(size.QuadPart);
+  return owner;
 }
 RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
     : handle_(std::exchange(other.handle_, kNoHandle)), size_(std::exchange(other.size_, 0)) {}
@@ -128,37 +117,6 @@ bool RandomAccessFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::s
     offset += got;
   }
   return true;
-}
-
-std::optional<MappedFile> MappedFile::Open(const std::string& path) {
-  ScopedHandle file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.handle, &size) || size.QuadPart < 0) return std::nullopt;
-  if (static_cast<std::uint64_t>(size.QuadPart) > SIZE_MAX) return std::nullopt;
-  if (size.QuadPart == 0) return MappedFile(nullptr, 0);
-  ScopedHandle mapping{CreateFileMappingA(file.handle, nullptr, PAGE_READONLY, 0, 0, nullptr)};
-  if (mapping.handle == nullptr) return std::nullopt;
-  const void* view = MapViewOfFile(mapping.handle, FILE_MAP_READ, 0, 0, 0);
-  if (view == nullptr) return std::nullopt;
-  return MappedFile(view, static_cast<std::size_t>(size.QuadPart));
-}
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : view_(std::exchange(other.view_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    view_ = std::exchange(other.view_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-MappedFile::~MappedFile() { Close(); }
-void MappedFile::Close() {
-  if (view_ != nullptr) UnmapViewOfFile(view_);
-  view_ = nullptr;
-  size_ = 0;
 }
 
 }  // namespace brimlet
