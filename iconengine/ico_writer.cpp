@@ -153,20 +153,10 @@ bool WriteIcoFile(const IconSet& set, ByteSink& sink) {
   }
 }
 
-// WriteIcoFile lays the file out in memory, field by field in file order, and
-// it goes to the disk in one write: one system call per file instead of two
-// per image, which the 1201 calls of the window's Extract command feel. A
-// write that fails part way still leaves the shortened file behind.
 bool SaveIcoFile(const IconSet& set, const std::string& path) {
   auto file = OutputFile::Create(path);
   if (!file) return false;
-  try {
-    MemorySink laidOut;
-    if (!WriteIcoFile(set, laidOut)) return false;
-    return file->Write(ByteSpan(laidOut.bytes()));
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  return WriteIcoFile(set, *file);
 }
 
 }  // namespace brimlet
