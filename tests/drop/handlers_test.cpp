@@ -14,6 +14,8 @@
 #include "drop/output_folder.h"
 #include "handlers.h"
 #include "status_texts.h"
+#include "support/image_builder.h"
+#include "support/ne_builder.h"
 #include "support/test_paths.h"
 
 namespace brimlet::app {
@@ -312,6 +314,49 @@ TEST_F(CommandTest, TwoFilesDroppedTogetherYieldNothing) {
   OnExtractClicked();
   EXPECT_EQ(Caption(), StatusDropAgain);
   EXPECT_TRUE(OutputFolderEntries().empty());
+}
+
+// Icon libraries (.icl) and 16-bit programs are New Executable modules; the
+// engine reads them like 32-bit ones, so Extract saves their groups too. Only
+// the caption differs: a name not ending in ".exe" was rejected at the drop.
+TEST_F(CommandTest, ExtractSavesTheGroupsOfSixteenBitModules) {
+  struct Case {
+    const char* fileName;
+    bool library;
+    test::NeName firstGroup;
+    test::NeName secondGroup;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"icons.icl", true, test::NeName::Text("APP"), test::NeName::Text("DOC"), StatusDropAgain},
+      {"oldapp.exe", false, test::NeName::Id(1), test::NeName::Id(7), StatusExtracted},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    const test::GroupImages first = {test::BuildIconImage(32, 32, 4, 1), test::BuildIconImage(16, 16, 8, 2)};
+    const test::GroupImages second = {test::BuildIconImage(48, 48, 1, 3)};
+    const test::NeModule module = test::NeBuilder()
+                                      .SetLibrary(c.library)
+                                      .AddIconGroup(c.firstGroup, first, 1)
+                                      .AddIconGroup(c.secondGroup, second, 10)
+                                      .Build();
+    const std::string path = test::FreshTempDir("handlers_ne") + "/" + c.fileName;
+    ASSERT_TRUE(test::WriteFileBytes(path, module.bytes.data(), module.bytes.size()));
+    ASSERT_TRUE(test::MakeEmptyOutputFolder());
+
+    OnFileDropped(path);
+    OnExtractClicked();
+    EXPECT_EQ(Caption(), c.caption);
+    EXPECT_EQ(OutputFolderEntries(), Numbered(1, 2));
+    const test::GroupImages groups[] = {first, second};
+    for (int n = 1; n <= 2; ++n) {
+      const auto file = test::ReadWholeFile(InOutputFolder(std::to_string(n) + ".ico"));
+      ASSERT_TRUE(file) << n;
+      const auto images = test::IcoImages(*file);
+      ASSERT_TRUE(images) << n;
+      EXPECT_EQ(test::CompareIcoWithGroup(*images, groups[n - 1]), "") << "group " << n;
+    }
+  }
 }
 
 }  // namespace
