@@ -5,6 +5,7 @@
 
 #include "app_state.h"
 #include "main_window.h"
+#include "skin/skin.h"
 #include "win32_handles.h"
 
 namespace brimlet::app {
@@ -87,6 +88,9 @@ int RunProgram(HINSTANCE instance) {
     exitCode = 1;  // no window: the program ends without a message loop
   }
   RunExitRoutine();
+  // The window's facilities end before OLE, which the owner above shuts
+  // down last: the skin's hook goes now, not with the process.
+  EndSkin();
   return exitCode;
 }
 

@@ -11,4 +11,8 @@ namespace brimlet::app {
 // the skin off and answers 0.
 int SetSkinScheme(int scheme);
 
+// Ends the component when the program shuts down, before OLE: every window
+// still restyled gets its own procedure back and the hook is removed.
+void EndSkin();
+
 }  // namespace brimlet::app

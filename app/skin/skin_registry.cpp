@@ -348,4 +348,6 @@ int SetSkinScheme(int scheme) {
   return 1;
 }
 
+void EndSkin() { skin::SwitchOff(); }
+
 }  // namespace brimlet::app

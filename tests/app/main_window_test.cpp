@@ -398,3 +398,60 @@ TEST_F(MainWindowTest, ProgramResourcesHoldTheIconGroupAndThePicture) {
 
 }  // namespace
 }  // namespace brimlet::app
+
+namespace brimlet::app {
+namespace {
+
+// What the timer saw while the program ran, before it closed the window.
+struct RunningState {
+  bool seen = false;
+  int scheme = 0;
+  bool buttonRestyled = false;
+};
+RunningState running;
+
+void CALLBACK CloseWhenRunning(HWND /*window*/, UINT /*message*/, UINT_PTR timer, DWORD /*time*/) {
+  HWND window = MainWindowHandle();
+  if (window == nullptr || running.seen) {
+    return;
+  }
+  KillTimer(nullptr, timer);
+  running.seen = true;
+  running.scheme = skin::ActiveScheme();
+  running.buttonRestyled = skin::IsRestyled(GetDlgItem(window, kExtractButtonId));
+  droppedFilePath = "C:\\Tools\\setup.exe";
+  PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+// The whole run in the test's own process: the skin is on while the window
+// runs, and the shutdown ends it (its hook and its records) before OLE, not
+// with the process after the start routine has returned.
+TEST(ProgramRunInProcessTest, ShutdownEndsTheSkinAndReleasesThePath) {
+  std::string folder(MAX_PATH, '\0');
+  folder.resize(GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), folder.data()));
+  test::PumpMessages();  // no quit message left over from earlier windows
+  running = RunningState{};
+  ASSERT_NE(SetTimer(nullptr, 0, 0, CloseWhenRunning), 0U);
+
+  const int exitCode = RunProgram(GetModuleHandleW(nullptr));
+  SetCurrentDirectoryA(folder.c_str());
+
+  EXPECT_EQ(exitCode, 0);
+  ASSERT_TRUE(running.seen);
+  EXPECT_EQ(running.scheme, 2);
+  EXPECT_TRUE(running.buttonRestyled);
+  EXPECT_EQ(MainWindowHandle(), nullptr);
+  EXPECT_TRUE(droppedFilePath.empty());
+  EXPECT_EQ(skin::ActiveScheme(), 0);
+  EXPECT_EQ(skin::RestyledWindowCount(), 0U);
+  // No hook is left: a button made now keeps its class's procedure.
+  HWND button = CreateWindowExA(0, "BUTTON", "After", WS_POPUP | BS_PUSHBUTTON, 0, 0, 60, 20, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(button, nullptr);
+  EXPECT_FALSE(skin::IsRestyled(button));
+  DestroyWindow(button);
+  test::PumpMessages();
+}
+
+}  // namespace
+}  // namespace brimlet::app
