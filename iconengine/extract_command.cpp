@@ -59,8 +59,13 @@ ExtractOutput WriteIco(const IconSet& set, const std::string& outputPath) {
 }
 
 ExtractOutput CopyToClipboard(const IconSet& set) {
-  if (set.frames.empty() || !ClipboardTakes(set.frames.front())) return ExtractOutput::Nothing;
-  return CopyFrameToClipboard(set.frames.front()) == 1 ? ExtractOutput::Written : ExtractOutput::WriteFailed;
+  if (set.frames.empty()) return ExtractOutput::Nothing;
+  const IconFrame& first = set.frames.front();
+  // The copy is made even for a frame it will refuse: a too-short frame still
+  // leaves the clipboard emptied, as the copy empties it before it looks.
+  const bool copied = CopyFrameToClipboard(first) == 1;
+  if (!ClipboardTakes(first)) return ExtractOutput::Nothing;
+  return copied ? ExtractOutput::Written : ExtractOutput::WriteFailed;
 }
 
 // Sets the count pass's program-wide values for one call, and clears the

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -684,6 +685,40 @@ TEST(ExtractToClipboard, FirstImageWithItsHeightHalved) {
   ASSERT_GE(dib->size(), expected.size());  // a global block may be rounded up
   EXPECT_EQ(Bytes(dib->begin(), dib->begin() + static_cast<std::ptrdiff_t>(expected.size())), expected);
 #endif
+}
+
+// A first image too short to hold its height field (an empty one included)
+// is not copied, but the clipboard has been emptied by then, as the copy
+// always empties it before it looks at the image.
+TEST(ExtractToClipboard, TooShortFirstImageLeavesTheClipboardEmpty) {
+  const std::string dir = FreshTempDir("extract_clipboard_short");
+  for (const std::size_t length : {std::size_t{0}, std::size_t{11}}) {
+    SCOPED_TRACE(length);
+    std::vector<IconFrame> frames;
+    frames.push_back(MakeFrame(Bytes(length, 0x28)));
+    const std::string source =
+        WriteIcoSource(dir + "/short" + std::to_string(length) + ".ico", MakeSet(std::move(frames)));
+#ifdef _WIN32
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 4);
+    ASSERT_NE(text, nullptr);
+    if (void* p = GlobalLock(text)) {
+      std::memcpy(p, "old", 4);
+      GlobalUnlock(text);
+    }
+    EXPECT_NE(SetClipboardData(CF_TEXT, text), nullptr);
+    CloseClipboard();
+#endif
+    const ExtractReport report = ExtractFileIconReport(source, 1, {}, 1);
+    EXPECT_EQ(report.groupCount, 1);
+    EXPECT_EQ(report.output, ExtractOutput::Nothing);
+#ifdef _WIN32
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(CountClipboardFormats(), 0);
+    CloseClipboard();
+#endif
+  }
 }
 
 }  // namespace
